@@ -1,0 +1,187 @@
+#include "cli/interpreter.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <initializer_list>
+#include <strings.h>
+
+#include "cli/commands.h"
+#include "datafile/block_reader.h"
+
+namespace {
+
+constexpr const char* kBannerLine1 = "ZUT: Oracle Data Rescue Tool, Release 0.1.0";
+constexpr const char* kBannerLine2 =
+    "Reads data files of databases that cannot be opened and unloads their tables.";
+
+void printHelp() {
+  fputs("  SET     -- Change setting\n"
+        "  CHECK   -- Check data file header\n"
+        "  OPEN    -- Open configuration file\n"
+        "  OSDUMP  -- OS dump (HEX display)\n"
+        "  ORADUMP -- Oracle dump (block information)\n"
+        "  UNLOAD  -- Unload data to text file\n"
+        "  SCAN    -- Scan segment header or object\n"
+        "  DESC    -- Describe table structure\n"
+        "  ROWID   -- Inteprete or construct ROWID\n"
+        "  BCHECK  -- Check whether the block tail matchs\n"
+        "  CORRUPT -- Mark data block as corrupted\n"
+        "  SKIP    -- Mark data block as skipped\n"
+        "  EXIT    -- Exit application\n",
+        stdout);
+}
+
+void setUpState(ZUTState& st) {
+  st.user = UserSettings{};
+  st.ctx.blockSize = kDefaultBlockSize;
+  st.ctx.blockBuffer = static_cast<unsigned char*>(calloc(kDefaultBlockSize, 1));
+  copyUserTags(st.ctx, st.user);
+  st.ctx.dataCache = new ReadAheadCache;
+  resizeReadAheadCache(*st.ctx.dataCache, kDefaultCacheSize);
+  st.ctx.lobCache = new ReadAheadCache;
+  resizeReadAheadCache(*st.ctx.lobCache, kDefaultCacheSize);
+  st.ctx.corruptList = new RdbaList;
+  st.ctx.skipList = new RdbaList;
+  st.scratch = static_cast<char*>(calloc(kScratchSize, 1));
+  st.outputBuffer = static_cast<char*>(calloc(kOutputBufferSize, 1));
+}
+
+void releaseState(ZUTState& st) {
+  freeReadAheadCache(*st.ctx.dataCache);
+  freeReadAheadCache(*st.ctx.lobCache);
+  delete st.ctx.dataCache;
+  delete st.ctx.lobCache;
+  delete st.ctx.corruptList;
+  delete st.ctx.skipList;
+  free(st.ctx.blockBuffer);
+  free(st.scratch);
+  free(st.outputBuffer);
+  st.ctx = SessionContext{};
+  if (st.script) fclose(st.script);
+  st.script = nullptr;
+}
+
+void closeConverters(SessionContext& ctx) {
+  for (iconv_t* cv : {&ctx.ncharConverter, &ctx.nclobConverter, &ctx.clobConverter}) {
+    if (*cv != kNoConverter) iconv_close(*cv);
+    *cv = kNoConverter;
+  }
+}
+
+// "@file": the name is everything after "@" to the end of the command.
+void runScript(ZUTState& st) {
+  if (st.script != nullptr) {
+    fputs(" Cannot using @script.sql in script file.\n", stdout);
+    return;
+  }
+  const char* name = st.cmd.text + st.cmd.start + 1;
+  // Opened for reading only, so that a read-only script runs too.
+  st.script = fopen(name, "r");
+}
+
+// HOST and "!": the shell command is the rest of the command after the first
+// word; "!" written together with a command ("!ls") runs that command. With
+// no command an interactive shell starts.
+void runHost(ZUTState& st, bool bang) {
+  CommandBuffer& cmd = st.cmd;
+  const char* command = nullptr;
+  if (bang && cmd.end - cmd.start > 1) {
+    command = cmd.text + cmd.start + 1;
+  } else if (scanNextWord(cmd) > 0) {
+    command = cmd.text + cmd.start;
+  }
+  fflush(stdout);
+  int rc = system(command ? command : "sh");
+  (void)rc;  // the shell's status is not reported
+}
+
+bool firstWordHasPrefix(const CommandBuffer& cmd, const char* prefix) {
+  size_t n = strlen(prefix);
+  return cmd.end - cmd.start >= n && strncasecmp(cmd.text + cmd.start, prefix, n) == 0;
+}
+
+struct CommandEntry {
+  const char* word;
+  void (*run)(ZUTState&);
+};
+
+void runNothing(ZUTState&) {}
+
+const CommandEntry kCommands[] = {
+    {"SET", runSetCommand},         {"OPEN", runOpenCommand},
+    {"OSDUMP", runOsdumpCommand},   {"BCHECK", runBcheckCommand},
+    {"CORRUPT", runCorruptCommand}, {"SKIP", runSkipCommand},
+    {"ORADUMP", runOradumpCommand}, {"LIST", runListCommand},
+    {"LOAD", runLoadCommand},       {"SAMPLE", runSampleCommand},
+    {"UNLOAD", runUnloadCommand},   {"CHECK", runCheckCommand},
+    {"REM", runNothing},            {"DESC", runDescCommand},
+    {"DESCRIBE", runDescCommand},   {"ROWID", runRowidCommand},
+    {"SCAN", runScanCommand},
+};
+
+void dispatchCommand(ZUTState& st) {
+  CommandBuffer& cmd = st.cmd;
+  const char first = cmd.text[cmd.start];
+  if (first == '@') return runScript(st);
+  if (firstWordHasPrefix(cmd, "HOST")) return runHost(st, false);
+  if (first == '!') return runHost(st, true);
+  for (const CommandEntry& e : kCommands)
+    if (compareKeyword(cmd, e.word) == 0) return e.run(st);
+  if (compareKeyword(cmd, "EXIT") == 0) {
+    // EXIT that reached the dispatcher (typed with ";") ends at once.
+    fflush(stdout);
+    exit(0);
+  }
+  if (compareKeyword(cmd, "HELP") == 0) return printHelp();
+  if (compareKeyword(cmd, "ASM") == 0) return runAsmCommand(st);
+  fputs("  Unknown command!\n", stdout);
+}
+
+}  // namespace
+
+void printDate() {
+  time_t now = time(nullptr);
+  struct tm t;
+  localtime_r(&now, &t);
+  printf("%04d-%02d-%02d %02d:%02d:%02d\n", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour,
+         t.tm_min, t.tm_sec);
+}
+
+int runZUT(FILE* in) {
+  ZUTState* state = new ZUTState;
+  ZUTState& st = *state;
+  setUpState(st);
+
+  printf("%s\n\n%s\n\n", kBannerLine1, kBannerLine2);
+  st.script = fopen("init.sql", "r");
+
+  st.user.charset = 1;
+  st.user.nlsCharset = 2000;
+  st.user.fixedCharset = st.user.deletedRow = st.user.commitedOnly = 0;
+  st.user.tablespace = 0;
+
+  for (;;) {
+    if (st.script != nullptr) {
+      // A script's EXIT hands one command to the terminal.
+      if (readZUTCommand(st.script, st.cmd) == -1 && getZUTCommand(in, st.cmd) == -1) break;
+    } else if (getZUTCommand(in, st.cmd) == -1) {
+      break;
+    }
+    st.ctx.indexNumber = 0;
+    st.ctx.rowLimit = kNoRowLimit;
+    if (st.script != nullptr && feof(st.script)) {
+      fclose(st.script);
+      st.script = nullptr;
+    }
+    st.cmd.start = st.cmd.end = 0;
+    if (scanNextWord(st.cmd) == 0) continue;
+    dispatchCommand(st);
+    fflush(stdout);
+  }
+
+  closeConverters(st.ctx);
+  releaseState(st);
+  delete state;
+  return 0;
+}

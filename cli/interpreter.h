@@ -1,0 +1,29 @@
+// The interpreter: start-up, the read-dispatch loop with its command table,
+// scripts, shell escapes, HELP, EXIT and the orderly release at the end.
+#pragma once
+
+#include <cstdio>
+
+#include "cli/command_reader.h"
+#include "cli/session_context.h"
+
+constexpr size_t kScratchSize = 64 * 1024;
+constexpr size_t kOutputBufferSize = 256 * 1024;
+constexpr size_t kNameBufferSize = 1024;
+
+// Everything the interpreter owns for the whole run.
+struct ZUTState {
+  CommandBuffer cmd;
+  SessionContext ctx;
+  UserSettings user;
+  FILE* script = nullptr;
+  char* scratch = nullptr;       // 64 KiB work area
+  char* outputBuffer = nullptr;  // the stdio buffer shared by unload outputs
+  char fileName[kNameBufferSize] = {};   // the current TO file name
+  char ownerName[kNameBufferSize] = {};  // an owner or user name
+};
+
+int runZUT(FILE* in);
+
+// Writes the local date and time as "YYYY-MM-DD hh:mm:ss\n".
+void printDate();

@@ -1,0 +1,129 @@
+// The session record: every setting a user can tune and the per-command state
+// that the block reader, row decoders, unload drivers, dump printers, scans
+// and dictionary readers share. The interpreter owns exactly one for the run
+// and passes it by reference. This header depends on nothing else of the
+// project so that the block layer can include it.
+#pragma once
+
+#include <iconv.h>
+
+#include <cstddef>
+#include <cstdint>
+
+struct DataFileSet;
+struct RdbaList;
+struct ReadAheadCache;
+struct ColumnStats;
+struct GuessedTableList;
+struct ASMDiskGroup;
+struct LobHashMap;
+
+constexpr int kMaxColumns = 1024;
+constexpr int kTagSize = 128;
+constexpr uint64_t kNoRowLimit = 0x8000000000000000ULL;
+constexpr uint32_t kDefaultBlockSize = 8192;
+constexpr uint32_t kDefaultCacheSize = 256 * 1024;
+inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+
+// Unload column type codes: Oracle internal type numbers plus a few of our own.
+enum ColumnTypeCode : uint8_t {
+  kColSkip = 0,
+  kColVarchar2 = 1,
+  kColNumber = 2,
+  kColLong = 8,
+  kColVarchar = 9,
+  kColDate = 12,
+  kColRaw = 23,
+  kColLongRaw = 24,
+  kColChar = 96,
+  kColBinaryFloat = 100,
+  kColBinaryDouble = 101,
+  kColNArray = 108,
+  kColVArray = 109,
+  kColClob = 112,
+  kColBlob = 113,
+  kColTimestamp = 180,
+  kColTimestampTZ = 181,
+  kColTimestampLTZ = 231,
+  kColNotGiven = 253,
+  kColNChar = 254,
+  kColNClob = 255,
+};
+
+struct SessionContext {
+  uint8_t bigfile = 0;        // BIGFILE: whole 32-bit address is a block number
+  uint8_t outputStyle = 0;    // OUTPUT_STYLE: 0 text, 1 export dump
+  uint8_t byteOrder = 0;      // BYTE_ORDER: 1 big-endian, 0 little-endian
+  uint8_t clobByteOrder = 0;  // CLOB_EDIAN: 1 big, 0 little
+  uint8_t lobStorage = 0;     // LOB_STORAGE: 0 inline, 1 file, other: not written
+  uint8_t rowAddress = 0;     // ROW_ADDRESS
+  uint8_t indexNumber = 0;    // UNLOAD ... INDEX, reset before every command
+  uint16_t columnCount = 0;
+  uint16_t fieldTagLength = 1;
+  uint16_t recordTagLength = 2;
+  uint16_t longTagLength = 0;
+  char fieldTag[kTagSize] = {'|'};
+  char recordTag[kTagSize] = {'\r', '\n'};
+  char longTag[kTagSize] = {};
+  uint8_t columnTypes[kMaxColumns] = {};
+  uint16_t lobIndexFile[kMaxColumns] = {};
+  uint32_t lobIndexBlock[kMaxColumns] = {};
+  int32_t chunkCount = 1;
+  uint16_t columnLength[kMaxColumns] = {};
+  uint16_t columnCharsetId[kMaxColumns] = {};
+  uint16_t columnCharsetForm[kMaxColumns] = {};
+  DataFileSet* fileSet = nullptr;
+  uint16_t blockSize = kDefaultBlockSize;  // 32768 still fits
+  unsigned char* blockBuffer = nullptr;
+  RdbaList* corruptList = nullptr;
+  RdbaList* skipList = nullptr;
+  ReadAheadCache* dataCache = nullptr;
+  ReadAheadCache* lobCache = nullptr;
+  ColumnStats* columnStats = nullptr;
+  GuessedTableList* guessedTables = nullptr;
+  uint16_t guessSize = 8192;     // GUESS_SIZE
+  uint8_t rowOutputMode = 0;     // 0 unload, 2 SAMPLE
+  uint8_t verbose = 0;           // VERBOSE
+  uint8_t blockCheck = 0;        // BLOCK_CHECK
+  uint16_t maxLobDir = 500;      // MAXLOBDIR
+  uint64_t rowsUnloaded = 0;
+  uint64_t rowLimit = kNoRowLimit;
+  uint32_t maxChains = 0;        // MAXCHAINS
+  ASMDiskGroup* diskGroups = nullptr;
+  LobHashMap* lobMap = nullptr;
+  uint16_t transOffset = 0;      // TRANS_OFFSET
+  uint16_t transCount = 0;       // TRANS_COUNT
+  iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR
+  iconv_t nclobConverter = kNoConverter;  // ICONV_NCLOB
+  iconv_t clobConverter = kNoConverter;   // ICONV_CLOB
+};
+
+// Settings the interpreter keeps beside the record and passes where needed.
+struct UserSettings {
+  uint16_t charset = 1;        // CHARSET
+  uint16_t nlsCharset = 2000;  // NLSCHARSET
+  uint8_t fixedCharset = 0;    // FIXED_CHARSET
+  uint8_t deletedRow = 0;      // DELETED_ROW
+  uint8_t commitedOnly = 0;    // COMMITED_ONLY
+  uint16_t tablespace = 0;     // TABLESPACE
+  // Tags keep their decoded length so that a NUL byte can be a separator.
+  uint16_t fieldTagLength = 1;
+  uint16_t recordTagLength = 2;
+  char fieldTag[kTagSize] = {'|'};
+  char recordTag[kTagSize] = {'\r', '\n'};
+  char longTag[kTagSize] = {};
+};
+
+// Copies the user tags into the record, with their lengths.
+inline void copyUserTags(SessionContext& ctx, const UserSettings& user) {
+  for (int i = 0; i < kTagSize; i++) {
+    ctx.fieldTag[i] = user.fieldTag[i];
+    ctx.recordTag[i] = user.recordTag[i];
+    ctx.longTag[i] = user.longTag[i];
+  }
+  ctx.fieldTagLength = user.fieldTagLength;
+  ctx.recordTagLength = user.recordTagLength;
+  uint16_t n = 0;
+  while (n < kTagSize - 1 && user.longTag[n] != 0) n++;
+  ctx.longTagLength = n;
+}

@@ -1,0 +1,29 @@
+// Helpers shared by the test programs.
+#pragma once
+
+#include <string>
+
+// A fresh temporary directory, removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  const std::string& path() const { return path_; }
+  std::string file(const std::string& name) const { return path_ + "/" + name; }
+  void write(const std::string& name, const std::string& content) const;
+  std::string read(const std::string& name) const;
+
+ private:
+  std::string path_;
+};
+
+struct RunResult {
+  std::string out;
+  int status = -1;  // exit status, or -1 when the process did not exit normally
+};
+
+// Runs build/zut in dir with the given standard input; captures stdout.
+RunResult runZut(const std::string& dir, const std::string& input);
+
+// The banner lines the tool starts with, so transcripts can be compared whole.
+std::string zutBanner();

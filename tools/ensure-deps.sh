@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Makes sure the Debian packages the build needs are present. As root, missing
+# packages are installed (one apt-get update, then apt-get install -y); as any
+# other user the script stops and names what is missing.
+set -eu
+
+need=()
+have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+command -v cmake >/dev/null 2>&1 || need+=(cmake)
+command -v g++ >/dev/null 2>&1 || need+=(g++)
+command -v make >/dev/null 2>&1 || need+=(make)
+command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
+for p in libjemalloc-dev libgtest-dev libbenchmark-dev; do
+  have_pkg "$p" || need+=("$p")
+done
+
+[ ${#need[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing Debian packages: ${need[*]}" >&2
+  echo "Install them with: sudo apt-get install -y ${need[*]}" >&2
+  exit 1
+fi
+
+echo "Installing missing Debian packages: ${need[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q "${need[@]}"

@@ -2,6 +2,8 @@
 // reads its own words from st.cmd (the first word is already scanned).
 #pragma once
 
+#include <cstdio>
+
 struct ZUTState;
 
 void runSetCommand(ZUTState& st);
@@ -20,6 +22,9 @@ void runDescCommand(ZUTState& st);
 void runRowidCommand(ZUTState& st);
 void runScanCommand(ZUTState& st);
 void runAsmCommand(ZUTState& st);
+
+// One line saying the command is not in this build; for commands to come.
+void reportCommandUnavailable(const char* command);
 
 // Opens the file named by TO (mode "wb+"); standard output when the name is
 // empty or the file cannot be created.

@@ -13,3 +13,7 @@ void closeOutputFile(FILE* f) {
   if (f == stdout) fflush(stdout);
   else fclose(f);
 }
+
+void reportCommandUnavailable(const char* command) {
+  printf("  %s is not available in this build.\n", command);
+}

@@ -7,6 +7,7 @@
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
+#include "rows/charset.h"
 
 namespace {
 
@@ -104,10 +105,6 @@ void setConverter(CommandBuffer& cmd, iconv_t& cv, const char* name, bool has,
   printf("  Current %s is : %s\n", name, cv != kNoConverter ? "ON" : "OFF");
 }
 
-uint16_t resolveCharsetWord(const std::string& w) {
-  return static_cast<uint16_t>(settingNumber(w, 0xFFFF));
-}
-
 }  // namespace
 
 void runSetCommand(ZUTState& st) {
@@ -153,10 +150,10 @@ void runSetCommand(ZUTState& st) {
     printf("  Current %s is : %d-%s\n", "LOB_STORAGE", ctx.lobStorage,
            ctx.lobStorage == 0 ? "INLINE" : ctx.lobStorage == 1 ? "FILE" : "NONE");
   } else if (is("CHARSET")) {
-    if (has) user.charset = resolveCharsetWord(val);
+    if (has) user.charset = get_ora_charset_id(val.c_str());
     printf("  Current %s is : 0x%04x (%u)\n", "CHARSET", user.charset, user.charset);
   } else if (is("NLSCHARSET")) {
-    if (has) user.nlsCharset = resolveCharsetWord(val);
+    if (has) user.nlsCharset = get_ora_charset_id(val.c_str());
     printf("  Current %s is : 0x%04x (%u)\n", "NLSCHARSET", user.nlsCharset, user.nlsCharset);
   } else if (is("MAXLOBDIR")) {
     if (has) {

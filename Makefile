@@ -3,9 +3,13 @@
 # root).
 BUILD ?= build
 SAN_BUILD ?= $(BUILD)-san
+FUZZ_BUILD ?= $(BUILD)-fuzz
+# Seconds per fuzz target: a short run in `make test`, a long one in `make fuzz`.
+FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-san test demo bench clean
+.PHONY: all deps build build-san build-fuzz fuzz-smoke fuzz test demo bench clean
 
 all: build
 
@@ -20,13 +24,25 @@ build-san: deps
 	@cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DZUT_SANITIZE=ON >/dev/null
 	@cmake --build $(SAN_BUILD) -j $(JOBS)
 
-# Every test, in the normal build and again under ASan/UBSan.
+build-fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUT_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD) -j $(JOBS)
+
+fuzz-smoke: build-fuzz
+	@./tools/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS)
+
+fuzz: build-fuzz
+	@./tools/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+# Every test, in the normal build and again under ASan/UBSan, then a short
+# run of every fuzz target.
 test: build build-san
 	@echo "== tests (normal build) =="
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
 	@cd $(SAN_BUILD) && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory fuzz-smoke
 
 demo: build
 	@./tools/demo.sh $(BUILD)
@@ -35,4 +51,4 @@ bench: build
 	@./tools/bench.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -11,7 +11,8 @@ command -v cmake >/dev/null 2>&1 || need+=(cmake)
 command -v g++ >/dev/null 2>&1 || need+=(g++)
 command -v make >/dev/null 2>&1 || need+=(make)
 command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
-for p in libjemalloc-dev libgtest-dev libbenchmark-dev; do
+command -v clang++ >/dev/null 2>&1 || need+=(clang)
+for p in libjemalloc-dev libgtest-dev libbenchmark-dev libclang-rt-dev; do
   have_pkg "$p" || need+=("$p")
 done
 

@@ -1,6 +1,10 @@
 #include "rows/charset.h"
 
 #include <cctype>
+#include <cerrno>
+#include <vector>
+
+#include "rows/dump_value.h"
 
 const OraCharset ora_charset_list[] = {
     {"US7ASCII", 1},
@@ -296,4 +300,100 @@ void get_ora_charset_list(FILE* stream) {
   }
   if (i % 4 != 0) std::fputc('\n', stream);
   std::fputc('\n', stream);
+}
+
+namespace {
+
+// Conversion output, reused across values; it grows only for a value whose
+// converted form exceeds what it has held before.
+std::vector<char>& conversionBuffer() {
+  static std::vector<char> buffer(64 * 1024);
+  return buffer;
+}
+
+// Converts the whole text into the conversion buffer. Returns the converted
+// length, or -1 when the text does not convert (invalid or incomplete input).
+long convertWhole(iconv_t converter, const unsigned char* bytes, size_t length) {
+  std::vector<char>& out = conversionBuffer();
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes));
+  size_t inLeft = length;
+  size_t used = 0;
+  // Two passes: the text itself, then the closing shift sequence (if any).
+  for (int pass = 0; pass < 2; pass++) {
+    for (;;) {
+      char* dst = out.data() + used;
+      size_t dstLeft = out.size() - used;
+      size_t rc = pass == 0 ? iconv(converter, &in, &inLeft, &dst, &dstLeft)
+                            : iconv(converter, nullptr, nullptr, &dst, &dstLeft);
+      used = static_cast<size_t>(dst - out.data());
+      if (rc != static_cast<size_t>(-1)) break;
+      if (errno != E2BIG) return -1;
+      out.resize(out.size() * 2);
+    }
+  }
+  return static_cast<long>(used);
+}
+
+}  // namespace
+
+void iconv_charset_convert(FILE* stream, iconv_t converter, const unsigned char* bytes,
+                           size_t length) {
+  if (length == 0) return;
+  if (converter != reinterpret_cast<iconv_t>(-1)) {
+    long n = convertWhole(converter, bytes, length);
+    if (n >= 0) {
+      fwrite_unlocked(conversionBuffer().data(), 1, static_cast<size_t>(n), stream);
+      return;
+    }
+  }
+  fwrite_unlocked(bytes, 1, length, stream);
+}
+
+void iconv_charset_dump(FILE* stream, iconv_t converter, const unsigned char* bytes,
+                        size_t length) {
+  const unsigned char* data = bytes;
+  size_t n = length;
+  if (length > 0 && converter != reinterpret_cast<iconv_t>(-1)) {
+    long converted = convertWhole(converter, bytes, length);
+    if (converted >= 0) {
+      data = reinterpret_cast<const unsigned char*>(conversionBuffer().data());
+      n = static_cast<size_t>(converted);
+    }
+  }
+  if (n == 0) return printDmpValue(stream, data, 0);
+  while (n > 0) {
+    size_t piece = n < kMaxDumpValueLength ? n : kMaxDumpValueLength;
+    printDmpValue(stream, data, static_cast<uint16_t>(piece));
+    data += piece;
+    n -= piece;
+  }
+}
+
+namespace {
+
+bool plausibleUcs2Unit(unsigned unit) {
+  if (unit <= 127) return std::isprint(static_cast<int>(unit)) || std::isspace(static_cast<int>(unit));
+  return (unit >= 0x3400 && unit <= 0x4D85) || (unit >= 0x4E00 && unit <= 0x9FEF) ||
+         (unit >= 0xF900 && unit <= 0xFAD9);
+}
+
+}  // namespace
+
+// An odd length cannot be UCS-2 in either byte order; the big-endian test
+// rejects it too rather than judging the text without its last byte.
+bool is_valid_ucs2le_string(const unsigned char* bytes, size_t length) {
+  if (length % 2 != 0) return false;
+  for (size_t i = 0; i < length; i += 2) {
+    if (!plausibleUcs2Unit(bytes[i] | (bytes[i + 1] << 8))) return false;
+  }
+  return true;
+}
+
+bool is_valid_ucs2be_string(const unsigned char* bytes, size_t length) {
+  if (length % 2 != 0) return false;
+  for (size_t i = 0; i < length; i += 2) {
+    if (!plausibleUcs2Unit((bytes[i] << 8) | bytes[i + 1])) return false;
+  }
+  return true;
 }

@@ -1,6 +1,9 @@
-// Oracle character set names and ids: the name table, lookups by name or
-// number, and the listing shown by LIST CHARSET.
+// Oracle character set names and ids (the name table, lookups by name or
+// number, the listing shown by LIST CHARSET), conversion of text between
+// character sets, and the UCS-2 plausibility tests of the type guesser.
 #pragma once
+
+#include <iconv.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -25,3 +28,17 @@ const char* get_ora_charset_name(uint16_t id);
 
 // Prints the table, four entries per line.
 void get_ora_charset_list(FILE* stream);
+
+// Writes the bytes converted by the handle; unchanged when the handle is
+// (iconv_t)-1 or the bytes do not convert.
+void iconv_charset_convert(FILE* stream, iconv_t converter, const unsigned char* bytes,
+                           size_t length);
+// The same conversion written as one export dump value (items of at most
+// 65535 bytes; a longer result continues in further items).
+void iconv_charset_dump(FILE* stream, iconv_t converter, const unsigned char* bytes,
+                        size_t length);
+
+// Plausible UCS-2 text, little- and big-endian: every unit printable or blank
+// ASCII, or a CJK ideograph. Empty text is valid, odd lengths are not.
+bool is_valid_ucs2le_string(const unsigned char* bytes, size_t length);
+bool is_valid_ucs2be_string(const unsigned char* bytes, size_t length);

@@ -1,5 +1,25 @@
-#include "cli/commands.h"
+// OPEN and CHECK: the configuration file and the listing of the data files.
+#include <cstdio>
 
-// Not in this build yet: the handler says so and changes nothing.
-void runOpenCommand(ZUTState&) { reportCommandUnavailable("OPEN"); }
-void runCheckCommand(ZUTState&) { reportCommandUnavailable("CHECK"); }
+#include "cli/commands.h"
+#include "cli/interpreter.h"
+#include "datafile/block_reader.h"
+#include "datafile/data_file_set.h"
+
+// OPEN file: the name runs from the second word to the end of the command.
+// No name, or a configuration file that cannot be opened, changes nothing.
+void runOpenCommand(ZUTState& st) {
+  CommandBuffer& cmd = st.cmd;
+  if (scanNextWord(cmd) == 0) return;
+  FILE* config = fopen(cmd.text + cmd.start, "r");
+  if (config == nullptr) return;
+  SessionContext& ctx = st.ctx;
+  closeDBFile(*ctx.fileSet);
+  loadConfig(*ctx.fileSet, config);
+  openDBFile(*ctx.fileSet, ctx.diskGroups);
+  checkFileHeader(ctx);
+  fclose(config);
+  emptyReadAheadCache(*ctx.dataCache);
+}
+
+void runCheckCommand(ZUTState& st) { checkFileHeader(st.ctx); }

@@ -8,6 +8,7 @@
 
 #include "cli/commands.h"
 #include "datafile/block_reader.h"
+#include "datafile/data_file_set.h"
 
 namespace {
 
@@ -43,11 +44,14 @@ void setUpState(ZUTState& st) {
   resizeReadAheadCache(*st.ctx.lobCache, kDefaultCacheSize);
   st.ctx.corruptList = new RdbaList;
   st.ctx.skipList = new RdbaList;
+  st.ctx.fileSet = new DataFileSet;
   st.scratch = static_cast<char*>(calloc(kScratchSize, 1));
   st.outputBuffer = static_cast<char*>(calloc(kOutputBufferSize, 1));
 }
 
 void releaseState(ZUTState& st) {
+  closeDBFile(*st.ctx.fileSet);
+  delete st.ctx.fileSet;
   freeReadAheadCache(*st.ctx.dataCache);
   freeReadAheadCache(*st.ctx.lobCache);
   delete st.ctx.dataCache;

@@ -1,0 +1,549 @@
+#include "dict/dict_files.h"
+
+#include <strings.h>
+
+#include <cctype>
+#include <cstring>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr size_t kDictLineBufferSize = 1024;
+
+// Prepares the cursor for field scanning: checks the line length (line feed
+// included) and leaves the terminator out of the fields, so that the last
+// field of a line never carries a line feed or carriage return.
+bool startFields(FieldScanner& cursor, int minLength) {
+  int32_t len = cursor.length;
+  if (len < minLength || len > kDictMaxLineLength) return false;
+  while (len > 0 && (cursor.text[len - 1] == '\n' || cursor.text[len - 1] == '\r')) len--;
+  cursor.length = len;
+  cursor.start = cursor.end = 0;
+  return true;
+}
+
+// Numeric field: signed decimal from at most the first 20 characters; the
+// caller stores it in its own width.
+int64_t numberField(const FieldScanner& cursor, int n) {
+  if (n <= 0) return 0;
+  return parseDecimalPrefix(cursor.text + cursor.start, n < 20 ? n : 20);
+}
+
+void textField(char* dst, const FieldScanner& cursor, int n) {
+  memset(dst, 0, kDictNameSize);
+  if (n <= 0) return;
+  if (n > kDictNameSize - 1) n = kDictNameSize - 1;
+  memcpy(dst, cursor.text + cursor.start, static_cast<size_t>(n));
+}
+
+bool sameName(const char* a, const char* b) {
+  size_t n = strlen(a);
+  return n == strlen(b) && strncasecmp(a, b, n) == 0;
+}
+
+void upperCase(std::string& s) {
+  for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+}
+
+// Reads the next line a parser should see: lines that are empty, begin with
+// NUL, line feed or carriage return, or do not fit the buffer are passed over.
+bool nextRecord(FILE* f, char* buf, size_t size, FieldScanner& cursor) {
+  size_t len;
+  while (readDictLine(f, buf, size, &len)) {
+    if (len >= size) continue;  // over-long: ignored whole
+    if (buf[0] == 0 || buf[0] == '\n' || buf[0] == '\r') continue;
+    cursor.text = buf;
+    cursor.length = static_cast<int32_t>(len);
+    cursor.start = cursor.end = 0;
+    return true;
+  }
+  return false;
+}
+
+bool isNamedType(uint8_t type) {
+  return type == 58 || type == 111 || type == 121 || type == 122 || type == 123;
+}
+
+uint32_t adtKindOf(const char* typeName) {
+  if (strncasecmp(typeName, "XMLTYPE", 7) == 0) return kAdtXmlType;
+  if (strncasecmp(typeName, "ANYDATA", 7) == 0) return kAdtAnyData;
+  return kAdtOther;
+}
+
+enum class ObjectKind { Table, Index };
+
+bool typeInSet(ObjectKind kind, uint8_t type) {
+  if (kind == ObjectKind::Table)
+    return type == kObjTable || type == kObjTablePartition || type == kObjTableSubpartition;
+  return type == kObjIndex || type == kObjIndexPartition || type == kObjIndexSubpartition;
+}
+
+int findObjectByName(ObjectKind kind, DictObjectEntry& object, uint32_t ownerId,
+                     const char* name, const char* subname) {
+  FILE* f = openDictFile(kDictObjectFile);
+  if (f == nullptr) return 0;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  while (nextRecord(f, buf, sizeof buf, cursor)) {
+    if (parseORASYSOBJ(object, cursor) != 0) continue;
+    if (object.ownerId != ownerId) continue;
+    if (!sameName(object.name, name) || !typeInSet(kind, object.type)) continue;
+    if (!sameName(object.subname, subname)) continue;
+    fclose(f);
+    if (subname[0] != 0) {
+      // A partition: remember its id and return the whole table or index.
+      object.resolvedId = object.objId;
+      return getORASYSOBJ(object, ownerId, name, "");
+    }
+    if (object.resolvedId == 0) object.resolvedId = object.objId;
+    return 1;
+  }
+  fclose(f);
+  return 0;
+}
+
+}  // namespace
+
+bool readDictLine(FILE* f, char* buf, size_t size, size_t* length) {
+  size_t n = 0;
+  size_t kept = 0;
+  int c = EOF;
+  while ((c = getc_unlocked(f)) != EOF) {
+    if (kept + 1 < size) buf[kept++] = static_cast<char>(c);
+    n++;
+    if (c == '\n') break;
+  }
+  if (size > 0) buf[kept] = 0;
+  *length = n;
+  return n > 0;
+}
+
+FILE* openDictFile(const char* path) {
+  // Read-only: lookups never write, and a dictionary on read-only media must
+  // still be usable.
+  FILE* f = fopen(path, "rb");
+  if (f != nullptr) setvbuf(f, nullptr, _IOFBF, 64 * 1024);
+  return f;
+}
+
+int parseORASYSUSER(DictUserEntry& entry, FieldScanner& cursor) {
+  int32_t len = cursor.length;
+  while (len > 0 && isspace(static_cast<unsigned char>(cursor.text[len - 1]))) len--;
+  if (len < 2 || len > kDictMaxLineLength) return 1;
+  cursor.length = len;
+  cursor.start = cursor.end = 0;
+  int n = scanNextField(cursor);
+  if (n == 0) return 1;
+  entry.userId = static_cast<uint32_t>(numberField(cursor, n));
+  n = scanNextField(cursor);
+  if (n == 0) return 1;
+  textField(entry.name, cursor, n);
+  return 0;
+}
+
+int parseORASYSOBJ(DictObjectEntry& entry, FieldScanner& cursor) {
+  if (!startFields(cursor, 5)) return 1;
+  int n = scanNextField(cursor);
+  if (n == 0) return 1;
+  entry.objId = static_cast<uint32_t>(numberField(cursor, n));
+  n = scanNextField(cursor);
+  if (n == 0) return 1;
+  entry.ownerId = static_cast<uint32_t>(numberField(cursor, n));
+  n = scanNextField(cursor);
+  if (n == 0) return 1;
+  textField(entry.name, cursor, n);
+  n = scanNextField(cursor);
+  textField(entry.subname, cursor, n);
+  n = scanNextField(cursor);
+  if (n == 0) return 1;
+  entry.type = static_cast<uint8_t>(numberField(cursor, n));
+  n = scanNextField(cursor);
+  textField(entry.oid, cursor, n);
+  return 0;
+}
+
+int parseORASYSTAB(DictTableEntry& entry, FieldScanner& cursor) {
+  if (!startFields(cursor, 5)) return 1;
+  int64_t v[6] = {};
+  for (int64_t& x : v) x = numberField(cursor, scanNextField(cursor));
+  entry.objId = static_cast<uint32_t>(v[0]);
+  entry.dataObjId = static_cast<uint32_t>(v[1]);
+  entry.tablespace = static_cast<uint16_t>(v[2]);
+  entry.file = static_cast<uint16_t>(v[3]);
+  entry.block = static_cast<uint32_t>(v[4]);
+  entry.cluster = static_cast<uint8_t>(v[5]);
+  return 0;
+}
+
+int parseORASYSCOL(DictColumnEntry& entry, FieldScanner& cursor) {
+  if (!startFields(cursor, 5)) return 1;
+  int64_t req[3];
+  for (int64_t& x : req) {
+    int n = scanNextField(cursor);
+    if (n == 0) return 1;
+    x = numberField(cursor, n);
+  }
+  int n = scanNextField(cursor);
+  if (n == 0) return 1;
+  textField(entry.name, cursor, n);
+  int64_t typeAndLength[2];
+  for (int64_t& x : typeAndLength) {
+    n = scanNextField(cursor);
+    if (n == 0) return 1;
+    x = numberField(cursor, n);
+  }
+  int64_t opt[7];
+  int scaleLength = 0;
+  for (int i = 0; i < 7; i++) {
+    n = scanNextField(cursor);
+    if (i == 1) scaleLength = n;
+    opt[i] = numberField(cursor, n);
+  }
+  entry.objId = static_cast<uint32_t>(req[0]);
+  entry.colId = static_cast<uint16_t>(req[1]);
+  entry.segColId = static_cast<uint16_t>(req[2]);
+  entry.type = static_cast<uint8_t>(typeAndLength[0]);
+  entry.length = static_cast<uint16_t>(typeAndLength[1]);
+  entry.precision = static_cast<uint16_t>(opt[0]);
+  entry.scale = static_cast<int32_t>(opt[1]);
+  entry.scaleNull = scaleLength == 0;
+  entry.nullable = static_cast<uint32_t>(opt[2]);
+  entry.intColId = static_cast<uint16_t>(opt[3]);
+  entry.property = static_cast<uint32_t>(opt[4]);
+  entry.charsetId = static_cast<uint16_t>(opt[5]);
+  entry.charsetForm = static_cast<uint32_t>(opt[6]);
+  entry.adtKind = kAdtUnresolved;
+  memset(entry.typeOwner, 0, sizeof entry.typeOwner);
+  memset(entry.typeName, 0, sizeof entry.typeName);
+  return 0;
+}
+
+int parseORASYSCOLTYPE(DictColumnTypeEntry& entry, FieldScanner& cursor) {
+  if (!startFields(cursor, 5)) return 1;
+  int64_t ids[3];
+  for (int64_t& x : ids) {
+    int n = scanNextField(cursor);
+    if (n == 0) return 1;
+    x = numberField(cursor, n);
+  }
+  int n = scanNextField(cursor);
+  if (n == 0) return 1;
+  textField(entry.toid, cursor, n);
+  // version# and packed: not kept, but a line without them is damaged.
+  for (int i = 0; i < 2; i++)
+    if (scanNextField(cursor) == 0) return 1;
+  n = scanNextField(cursor);
+  entry.objId = static_cast<uint32_t>(ids[0]);
+  entry.colId = static_cast<uint32_t>(ids[1]);
+  entry.intColId = static_cast<uint32_t>(ids[2]);
+  entry.synObjId = static_cast<uint32_t>(numberField(cursor, n));
+  return 0;
+}
+
+int getORASYSUSER(DictUserEntry& user, const char* name) {
+  FILE* f = openDictFile(kDictUserFile);
+  if (f == nullptr) return 0;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  int found = 0;
+  while (!found && nextRecord(f, buf, sizeof buf, cursor))
+    found = parseORASYSUSER(user, cursor) == 0 && sameName(user.name, name);
+  fclose(f);
+  return found;
+}
+
+int getORASYSUSERID(DictUserEntry& user, uint32_t userId) {
+  FILE* f = openDictFile(kDictUserFile);
+  if (f == nullptr) return 0;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  int found = 0;
+  while (!found && nextRecord(f, buf, sizeof buf, cursor))
+    found = parseORASYSUSER(user, cursor) == 0 && user.userId == userId;
+  fclose(f);
+  return found;
+}
+
+int getORASYSOBJID(DictObjectEntry& object, uint32_t objId) {
+  FILE* f = openDictFile(kDictObjectFile);
+  if (f == nullptr) return 0;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  int found = 0;
+  while (!found && nextRecord(f, buf, sizeof buf, cursor))
+    found = parseORASYSOBJ(object, cursor) == 0 && object.objId == objId;
+  fclose(f);
+  return found;
+}
+
+int getORASYSOBJOID(DictObjectEntry& object, const char* oid) {
+  FILE* f = openDictFile(kDictObjectFile);
+  if (f == nullptr) return 0;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  int found = 0;
+  while (!found && nextRecord(f, buf, sizeof buf, cursor))
+    found = parseORASYSOBJ(object, cursor) == 0 && sameName(object.oid, oid);
+  fclose(f);
+  return found;
+}
+
+int getORASYSOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name,
+                 const char* subname) {
+  if (getORASYSTableOBJ(object, ownerId, name, subname)) return 1;
+  return getORASYSIndexOBJ(object, ownerId, name, subname);
+}
+
+int getORASYSTableOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name,
+                      const char* subname) {
+  return findObjectByName(ObjectKind::Table, object, ownerId, name, subname ? subname : "");
+}
+
+int getORASYSIndexOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name,
+                      const char* subname) {
+  return findObjectByName(ObjectKind::Index, object, ownerId, name, subname ? subname : "");
+}
+
+int getORASYSTAB(DictTableEntry& table, uint32_t objId) {
+  FILE* f = openDictFile(kDictTableFile);
+  int found = 0;
+  if (f != nullptr) {
+    char buf[kDictLineBufferSize];
+    FieldScanner cursor;
+    while (!found && nextRecord(f, buf, sizeof buf, cursor))
+      found = parseORASYSTAB(table, cursor) == 0 && table.objId == objId && table.dataObjId != 0;
+    fclose(f);
+  }
+  if (!found) {
+    table.objId = table.dataObjId = 0;
+    table.tablespace = table.file = 0;
+    table.block = 0;
+  }
+  return found;
+}
+
+int getORASYSCOLTYPE(DictColumnTypeEntry& coltype, uint32_t objId, uint32_t colId,
+                     uint32_t intColId) {
+  FILE* f = openDictFile(kDictColumnTypeFile);
+  if (f == nullptr) return 0;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  int found = 0;
+  while (!found && nextRecord(f, buf, sizeof buf, cursor))
+    found = parseORASYSCOLTYPE(coltype, cursor) == 0 && coltype.objId == objId &&
+            coltype.colId == colId && coltype.intColId == intColId;
+  fclose(f);
+  return found;
+}
+
+int getORASYSCOLOIDTYPE(DictColumnEntry& column) {
+  resolveColumnTypes(&column, 1);
+  return column.adtKind != kAdtUnresolved;
+}
+
+// Resolves the named types of a batch of columns: one pass over ZUTTYP.TXT
+// for the column type entries, one over ZUTOBJ.TXT for the synonym objects
+// and the objects by OID, one over ZUTUSR.TXT for their owners. Within each
+// file the first matching line wins, as with the single lookups.
+void resolveColumnTypes(DictColumnEntry* columns, size_t count) {
+  struct Key {
+    uint32_t obj, col, intcol;
+    bool operator==(const Key& o) const { return obj == o.obj && col == o.col && intcol == o.intcol; }
+  };
+  struct KeyHash {
+    size_t operator()(const Key& k) const {
+      return (static_cast<size_t>(k.obj) * 1000003u) ^ (static_cast<size_t>(k.col) << 20) ^ k.intcol;
+    }
+  };
+  std::unordered_map<Key, DictColumnTypeEntry, KeyHash> types;
+  for (size_t i = 0; i < count; i++)
+    if (isNamedType(columns[i].type))
+      types.emplace(Key{columns[i].objId, columns[i].colId, columns[i].intColId},
+                    DictColumnTypeEntry{});
+  if (types.empty()) return;
+
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  std::unordered_map<Key, bool, KeyHash> typeFound;
+  if (FILE* f = openDictFile(kDictColumnTypeFile)) {
+    DictColumnTypeEntry e;
+    size_t left = types.size();
+    while (left > 0 && nextRecord(f, buf, sizeof buf, cursor)) {
+      if (parseORASYSCOLTYPE(e, cursor) != 0) continue;
+      Key k{e.objId, e.colId, e.intColId};
+      auto it = types.find(k);
+      if (it == types.end() || typeFound.count(k)) continue;
+      it->second = e;
+      typeFound[k] = true;
+      left--;
+    }
+    fclose(f);
+  }
+  if (typeFound.empty()) return;
+
+  struct Named {
+    bool found = false;
+    uint32_t ownerId = 0;
+    std::string name;
+  };
+  std::unordered_map<uint32_t, Named> bySynonym;
+  std::unordered_map<std::string, Named> byOid;
+  for (auto& [k, e] : types) {
+    if (!typeFound.count(k)) continue;
+    if (e.synObjId != 0) bySynonym.emplace(e.synObjId, Named{});
+    std::string oid = e.toid;
+    upperCase(oid);
+    byOid.emplace(oid, Named{});
+  }
+  if (FILE* f = openDictFile(kDictObjectFile)) {
+    DictObjectEntry o;
+    while (nextRecord(f, buf, sizeof buf, cursor)) {
+      if (parseORASYSOBJ(o, cursor) != 0) continue;
+      auto s = bySynonym.find(o.objId);
+      if (s != bySynonym.end() && !s->second.found) s->second = Named{true, o.ownerId, o.name};
+      if (o.oid[0] != 0) {
+        std::string oid = o.oid;
+        upperCase(oid);
+        auto t = byOid.find(oid);
+        if (t != byOid.end() && !t->second.found) t->second = Named{true, o.ownerId, o.name};
+      }
+    }
+    fclose(f);
+  }
+
+  std::unordered_map<uint32_t, std::string> owners;
+  bool anyObject = false;
+  for (auto& [id, n] : bySynonym)
+    if (n.found) owners.emplace(n.ownerId, ""), anyObject = true;
+  for (auto& [oid, n] : byOid)
+    if (n.found) owners.emplace(n.ownerId, ""), anyObject = true;
+  if (!anyObject) return;
+  std::unordered_map<uint32_t, bool> ownerFound;
+  if (FILE* f = openDictFile(kDictUserFile)) {
+    DictUserEntry u;
+    while (nextRecord(f, buf, sizeof buf, cursor)) {
+      if (parseORASYSUSER(u, cursor) != 0) continue;
+      auto it = owners.find(u.userId);
+      if (it == owners.end() || ownerFound.count(u.userId)) continue;
+      it->second = u.name;
+      ownerFound[u.userId] = true;
+    }
+    fclose(f);
+  }
+
+  for (size_t i = 0; i < count; i++) {
+    DictColumnEntry& c = columns[i];
+    if (!isNamedType(c.type)) continue;
+    Key k{c.objId, c.colId, c.intColId};
+    if (!typeFound.count(k)) continue;
+    const DictColumnTypeEntry& e = types[k];
+    const Named* use = nullptr;
+    if (e.synObjId != 0) {
+      const Named& s = bySynonym[e.synObjId];
+      if (s.found && ownerFound.count(s.ownerId)) use = &s;
+    }
+    if (use == nullptr) {
+      std::string oid = e.toid;
+      upperCase(oid);
+      const Named& t = byOid[oid];
+      if (t.found && ownerFound.count(t.ownerId)) use = &t;
+    }
+    if (use == nullptr) continue;
+    memset(c.typeOwner, 0, sizeof c.typeOwner);
+    memset(c.typeName, 0, sizeof c.typeName);
+    strncpy(c.typeOwner, owners[use->ownerId].c_str(), kDictNameSize - 1);
+    strncpy(c.typeName, use->name.c_str(), kDictNameSize - 1);
+    c.adtKind = adtKindOf(c.typeName);
+  }
+}
+
+void getColumnBucketName(char* path, size_t size, uint32_t objId) {
+  snprintf(path, size, ZUT_DICT_DIR "/ZUTCOLMAP%02u.TXT", objId % kColumnBucketCount);
+}
+
+void hashDictColumnMap() {
+  FILE* in = openDictFile(kDictColumnFile);
+  if (in == nullptr) return;
+  FILE* buckets[kColumnBucketCount] = {};
+  bool all = true;
+  for (int i = 0; i < kColumnBucketCount; i++) {
+    char path[64];
+    getColumnBucketName(path, sizeof path, static_cast<uint32_t>(i));
+    buckets[i] = fopen(path, "wb");
+    if (buckets[i] == nullptr) all = false;
+  }
+  if (all) {
+    // Whole lines are copied, however long, so that a long line never turns
+    // into pieces that look like lines of their own; the readers ignore it.
+    std::string line;
+    for (;;) {
+      line.clear();
+      int c;
+      while ((c = getc_unlocked(in)) != EOF) {
+        line.push_back(static_cast<char>(c));
+        if (c == '\n') break;
+      }
+      if (line.empty()) break;
+      if (line.size() <= 9) continue;
+      size_t p = 0;
+      while (p < line.size() && line[p] == ',') p++;
+      size_t q = p;
+      while (q < line.size() && line[q] != ',') q++;
+      // The same conversion the column parser applies to obj#, so a line
+      // always lands in the bucket its reader opens.
+      std::string field = line.substr(p, q - p);
+      uint32_t objId = static_cast<uint32_t>(parseDecimalPrefix(field.c_str(), 20));
+      fwrite(line.data(), 1, line.size(), buckets[objId % kColumnBucketCount]);
+    }
+  }
+  for (FILE* b : buckets)
+    if (b != nullptr) fclose(b);
+  fclose(in);
+}
+
+void listUserName(FILE* out) {
+  FILE* f = openDictFile(kDictUserFile);
+  if (f == nullptr) return;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  DictUserEntry user;
+  unsigned count = 0;
+  while (nextRecord(f, buf, sizeof buf, cursor)) {
+    if (parseORASYSUSER(user, cursor) != 0) continue;
+    fprintf(out, " %-31s", user.name);
+    if (++count % 3 == 0) fputc('\n', out);
+  }
+  fclose(f);
+  if (count % 3 != 0) fputc('\n', out);
+  if (count > 0) fputc('\n', out);
+}
+
+void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, uint8_t type,
+                    int dmp) {
+  DictUserEntry user;
+  if (!getORASYSUSER(user, userName)) {
+    printf("User (%s) does not exists.\n", userName);
+    return;
+  }
+  FILE* f = openDictFile(kDictObjectFile);
+  if (f == nullptr) return;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  const char* ext = dmp ? "dmp" : "txt";
+  while (nextRecord(f, buf, sizeof buf, cursor)) {
+    if (parseORASYSOBJ(object, cursor) != 0) continue;
+    if (object.ownerId != user.userId || object.type != type) continue;
+    if (type == kObjTable || type == kObjTablePartition || type == kObjTableSubpartition) {
+      if (object.subname[0] != 0)
+        fprintf(out, " UNLOAD TABLE %s.%s PARTITION %s TO %s_%s.%s;\n", userName, object.name,
+                object.subname, object.name, object.subname, ext);
+      else
+        fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, object.name, object.name, ext);
+    } else {
+      fprintf(out, "   %s \n", object.name);
+    }
+  }
+  fclose(f);
+}

@@ -1,0 +1,153 @@
+// The tool's own copy of the data dictionary: comma-separated text files under
+// ZUTDICT, one row per line, written from USER$, OBJ$, TAB$ (with IND$ and the
+// partition tables appended), COL$ and COLTYPE$. This header holds the entry
+// records, the one-line parsers, the lookups and the LIST listings.
+//
+// Every lookup reads its file from the top and the first matching line wins.
+// Lookups return 1 when found and 0 otherwise (a missing file is "not
+// found"); parsers return 0 when the line is accepted and 1 when rejected.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "cli/command_reader.h"
+
+constexpr int kDictNameSize = 64;       // text fields: 63 characters and a NUL
+constexpr int kDictMaxLineLength = 128;  // longer lines are ignored whole
+constexpr int kColumnBucketCount = 100;
+
+// File names, relative to the working directory.
+#define ZUT_DICT_DIR "ZUTDICT"
+constexpr const char* kDictUserFile = ZUT_DICT_DIR "/ZUTUSR.TXT";
+constexpr const char* kDictObjectFile = ZUT_DICT_DIR "/ZUTOBJ.TXT";
+constexpr const char* kDictTableFile = ZUT_DICT_DIR "/ZUTTAB.TXT";
+constexpr const char* kDictColumnFile = ZUT_DICT_DIR "/ZUTCOL.TXT";
+constexpr const char* kDictColumnTypeFile = ZUT_DICT_DIR "/ZUTTYP.TXT";
+
+// OBJ$ TYPE# values the lookups and listings use.
+enum OraObjectType : uint8_t {
+  kObjIndex = 1,
+  kObjTable = 2,
+  kObjView = 4,
+  kObjProcedure = 7,
+  kObjFunction = 8,
+  kObjPackage = 9,
+  kObjTablePartition = 19,
+  kObjIndexPartition = 20,
+  kObjTableSubpartition = 34,
+  kObjIndexSubpartition = 35,
+};
+
+// Kinds of named (object) types a column can have, after resolution.
+enum AdtKind : uint32_t {
+  kAdtUnresolved = 0,
+  kAdtXmlType = 1,
+  kAdtAnyData = 2,
+  kAdtOther = 255,
+};
+
+struct DictUserEntry {
+  uint32_t userId = 0;
+  char name[kDictNameSize] = {};
+};
+
+struct DictObjectEntry {
+  uint32_t resolvedId = 0;  // set by the name lookups, never read from the file
+  uint32_t objId = 0;
+  uint32_t ownerId = 0;
+  char name[kDictNameSize] = {};
+  char subname[kDictNameSize] = {};  // partition or subpartition name
+  uint8_t type = 0;                  // OBJ$ TYPE#
+  char oid[kDictNameSize] = {};      // hexadecimal text
+};
+
+struct DictTableEntry {
+  uint32_t objId = 0;
+  uint32_t dataObjId = 0;
+  uint16_t tablespace = 0;
+  uint16_t file = 0;   // relative file number of the segment header
+  uint32_t block = 0;  // block of the segment header
+  uint8_t cluster = 0; // table number inside its cluster, 0 when not clustered
+};
+
+struct DictColumnEntry {
+  uint32_t objId = 0;
+  uint16_t colId = 0;
+  uint16_t segColId = 0;  // position in the stored row; 0 = no storage of its own
+  char name[kDictNameSize] = {};
+  uint8_t type = 0;
+  uint16_t length = 0;
+  uint16_t precision = 0;
+  int32_t scale = 0;
+  uint8_t scaleNull = 0;  // the scale field was empty (FLOAT(p) has no scale)
+  uint32_t nullable = 0;  // null$: non-zero means NOT NULL
+  uint16_t intColId = 0;
+  uint32_t property = 0;
+  uint16_t charsetId = 0;
+  uint32_t charsetForm = 0;  // 2 = national character set
+  // Filled by getORASYSCOLOIDTYPE, never read from the file.
+  uint32_t adtKind = kAdtUnresolved;
+  char typeOwner[kDictNameSize] = {};
+  char typeName[kDictNameSize] = {};
+};
+
+struct DictColumnTypeEntry {
+  uint32_t objId = 0;
+  uint32_t colId = 0;
+  uint32_t intColId = 0;
+  char toid[kDictNameSize] = {};
+  uint32_t synObjId = 0;
+};
+
+// One-line parsers. The cursor's text is the line as read (line feed
+// included) and its length the line length; start and end must be 0.
+int parseORASYSUSER(DictUserEntry& entry, FieldScanner& cursor);
+int parseORASYSOBJ(DictObjectEntry& entry, FieldScanner& cursor);
+int parseORASYSTAB(DictTableEntry& entry, FieldScanner& cursor);
+int parseORASYSCOL(DictColumnEntry& entry, FieldScanner& cursor);
+int parseORASYSCOLTYPE(DictColumnTypeEntry& entry, FieldScanner& cursor);
+
+int getORASYSUSER(DictUserEntry& user, const char* name);
+int getORASYSUSERID(DictUserEntry& user, uint32_t userId);
+int getORASYSOBJID(DictObjectEntry& object, uint32_t objId);
+int getORASYSOBJOID(DictObjectEntry& object, const char* oid);
+// Table, then index. The caller clears object.resolvedId first; for a
+// partition the entry returned is the whole table's (or index's) and
+// resolvedId holds the partition's obj#.
+int getORASYSOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name, const char* subname);
+int getORASYSTableOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name,
+                      const char* subname);
+int getORASYSIndexOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name,
+                      const char* subname);
+// First entry with this obj# and a non-zero dataobj#; on failure the entry's
+// numbers are cleared.
+int getORASYSTAB(DictTableEntry& table, uint32_t objId);
+int getORASYSCOLTYPE(DictColumnTypeEntry& coltype, uint32_t objId, uint32_t colId,
+                     uint32_t intColId);
+// Fills adtKind, typeOwner and typeName of a column of a named type (type#
+// 58, 111, 121, 122, 123); other columns are left as they are.
+int getORASYSCOLOIDTYPE(DictColumnEntry& column);
+// The same for many columns at once: each dictionary file is read at most once
+// whatever the number of columns.
+void resolveColumnTypes(DictColumnEntry* columns, size_t count);
+
+// Splits ZUTCOL.TXT into ZUTCOLMAP00.TXT .. ZUTCOLMAP99.TXT by obj# modulo 100.
+void hashDictColumnMap();
+// "ZUTDICT/ZUTCOLMAP%02d.TXT" for the bucket of this obj#; size >= 32.
+void getColumnBucketName(char* path, size_t size, uint32_t objId);
+
+// LIST USER and LIST <kind> user.
+void listUserName(FILE* out);
+void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, uint8_t type,
+                    int dmp);
+
+// Reads one line of a dictionary file into buf (NUL-terminated, at most
+// size - 1 characters kept). Returns false at the end of the file. *length is
+// the line's full length, line feed included, even when it did not fit, so
+// the parsers' length check rejects an over-long line as a whole instead of
+// taking its pieces for lines of their own.
+bool readDictLine(FILE* f, char* buf, size_t size, size_t* length);
+// Opens a dictionary file for reading with a large stdio buffer; nullptr when
+// it does not exist.
+FILE* openDictFile(const char* path);

@@ -185,15 +185,14 @@ bool parseData(LineParser& p, mkdb::FileImage& f) {
   return true;
 }
 
-// poke BLOCK OFFSET HEXBYTES: changes bytes of a block image (a zero block
-// when the block has none yet).
+// poke BLOCK OFFSET HEXBYTES: changes bytes of a block (its image, the data
+// block of a run, or a zero block).
 bool parsePoke(LineParser& p, mkdb::FileImage& f) {
   uint32_t block = 0, offset = 0;
   std::string hex;
   if (!p.number(block) || !p.number(offset) || !p.word(hex)) return false;
   if (hex.size() % 2 != 0) return p.fail("hex bytes come in pairs");
-  mkdb::Block& b = f.images[block];
-  if (b.empty()) b.assign(f.blockSize, 0);
+  mkdb::Block& b = mkdb::blockImage(f, block);
   for (size_t i = 0; i < hex.size(); i += 2) {
     uint64_t v;
     if (!parseNumber("0x" + hex.substr(i, 2), v)) return p.fail("bad hex '" + hex + "'");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "datafile/block_layout.h"
 #include "tests/datafile/session_fixture.h"
 
 namespace {
@@ -99,6 +100,56 @@ TEST(OpenCommand, WrongSessionSettingsMissingFilesAndNoConfiguration) {
   EXPECT_EQ(listingHeading() + row('Y', 0, 4, "a2", 8192, 99, 0, 0, "a.dbf") +
                 row('N', 0, 2, "00", 0, 0, 0, 0, "gone.dbf") + row('N', 0, 3, "00", 0, 0, 0, 0, "+7"),
             out[6]);
+}
+
+TEST(OpenCommand, MkdbDescriptionReadBack) {
+  TempDir dir;
+  ASSERT_EQ(0, mkdb(dir,
+                    "blocksize 4096\nbyteorder big\nconfig db.cfg\n"
+                    "file system01.dbf rfn 1 ts 0 tsname SYSTEM blocks 64 bootstrap 0x00400208\n"
+                    "segment 10 objd 5000 type 16 extents 11:8,19:8,27:8 maps 40,41 perblock 2\n"
+                    "data 11 24 objd 5000 itl 3\n"
+                    "poke 12 100 c0ffee\n"
+                    "file users01.dbf rfn 4 ts 4 tsname USERS blocks 30 hsize 8192\n"));
+  TestSession s(4096, 1);
+  EXPECT_EQ("system01.dbf\nusers01.dbf 8192\n", dir.read("db.cfg"));
+  const std::string sys = dir.file("system01.dbf"), users = dir.file("users01.dbf");
+  EXPECT_EQ(listingHeading() + row('Y', 0, 1, "a2", 4096, 63, 0, 0, sys) +
+                row('Y', 4, 4, "a2", 4096, 29, 0, 8192, users),
+            s.open(dir, sys + "\n" + users + " 8192\n"));
+  for (uint32_t b = 0; b < 64; b++) {
+    ASSERT_EQ(4096u, readBlock(s.set, s.ctx, 1, b));
+    EXPECT_EQ(0, do_checksum(4096, s.ctx.blockBuffer)) << b;
+    const uint8_t type = getBlockType(s.ctx);
+    if (b == 1) EXPECT_EQ(11, type);
+    else if (b == 10) EXPECT_EQ(16, type);
+    else if (b == 40) EXPECT_EQ(18, type);
+    else if (b >= 11 && b < 35) EXPECT_EQ(6, type) << b;
+    else EXPECT_EQ(0, type) << b;
+  }
+  ASSERT_EQ(4096u, readBlock(s.set, s.ctx, 1, 12));
+  EXPECT_EQ(5000u, getDataObjectID(s.ctx));
+  EXPECT_EQ(3, getITLCount(s.ctx));
+  EXPECT_EQ(0xC0FFEEu, readUB4(s.ctx.blockBuffer, 4096, 100, kBigEndian) >> 8);
+  ASSERT_EQ(4096u, readBlock(s.set, s.ctx, 1, 10));
+  EXPECT_EQ(3u, getSegExtentCount(s.ctx));
+  EXPECT_EQ(2u, getBlockExtentCount(s.ctx));
+  EXPECT_EQ(makeRDBA(1, 40), getSegNextMapRDBA(s.ctx));
+  ASSERT_EQ(4096u, readRDBA(s.set, s.ctx, getSegNextMapRDBA(s.ctx)));
+  EXPECT_EQ(makeRDBA(1, 27), getSegExtentRDBA(s.ctx, 0));
+  EXPECT_EQ(0u, getSegNextMapRDBA(s.ctx));
+  ASSERT_EQ(4096u, readBlock(s.set, s.ctx, 1, 1));
+  char text[256];
+  FILE* out = fmemopen(text, sizeof text, "w");
+  printFileHeader(out, s.ctx);
+  fclose(out);
+  EXPECT_STREQ("DBID=0x5a555401=1515541505,db=ZUTDB,ts#=0,ts=SYSTEM,file#=1,blksiz=4096,blks=63,"
+               "ver=0x0b200000,fzy=----, bs=4194824\n",
+               text);
+  ASSERT_EQ(4096u, readBlock(s.set, s.ctx, 4, 1));
+  EXPECT_EQ(makeRDBA(4, 1), getBlockRDBA(s.ctx));
+  ASSERT_EQ(4096u, readBlock(s.set, s.ctx, 4, 29));
+  EXPECT_EQ(0u, getBlockRDBA(s.ctx)) << "blocks without an image are zero";
 }
 
 TEST(OpenCommand, MkdbRejectsBadDescriptions) {

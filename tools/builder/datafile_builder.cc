@@ -204,6 +204,18 @@ Block& addBlock(FileImage& f, uint32_t block, uint8_t type) {
   return b;
 }
 
+Block& blockImage(FileImage& f, uint32_t block) {
+  auto it = f.images.find(block);
+  if (it != f.images.end()) return it->second;
+  // The last run that covers the block is the one writeDataFile leaves there.
+  for (auto r = f.runs.rbegin(); r != f.runs.rend(); ++r) {
+    if (block >= r->first && block - r->first < r->count) return addDataBlock(f, block, r->objd, r->itls);
+  }
+  Block& b = f.images[block];
+  b.assign(f.blockSize, 0);
+  return b;
+}
+
 void addFileHeader(FileImage& f) {
   const uint8_t o = f.byteOrder;
   // Block 0 carries no address; it only has to look like an Oracle block.

@@ -86,6 +86,10 @@ void putUB4(Block& b, size_t off, uint32_t v, uint8_t order);
 // sequence) and tail, stored as block `block` of the file and returned.
 Block& addBlock(FileImage& f, uint32_t block, uint8_t type);
 
+// The image of a block, made first when it has none: the data block of a
+// run when a run covers it, otherwise a zero block.
+Block& blockImage(FileImage& f, uint32_t block);
+
 // Block 0 (the OS block) and block 1, the data file header (type 11).
 void addFileHeader(FileImage& f);
 // A data block (type 6) of object objd with itls ITL entries.

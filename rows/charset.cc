@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "rows/dump_value.h"
+#include "rows/dmp_writer.h"
 
 const OraCharset ora_charset_list[] = {
     {"US7ASCII", 1},
@@ -361,13 +361,7 @@ void iconv_charset_dump(FILE* stream, iconv_t converter, const unsigned char* by
       n = static_cast<size_t>(converted);
     }
   }
-  if (n == 0) return printDmpValue(stream, data, 0);
-  while (n > 0) {
-    size_t piece = n < kMaxDumpValueLength ? n : kMaxDumpValueLength;
-    printDmpValue(stream, data, static_cast<uint16_t>(piece));
-    data += piece;
-    n -= piece;
-  }
+  printDmpValue(stream, data, n);
 }
 
 namespace {

@@ -18,6 +18,7 @@ void emptyReadAheadCache(ReadAheadCache& cache) {
   cache.file = 0;
   cache.first = 0;
   cache.count = 0;
+  cache.blockSize = 0;
 }
 
 void freeReadAheadCache(ReadAheadCache& cache) {
@@ -49,8 +50,12 @@ bool resolveAddress(DataFileSet& set, const SessionContext& ctx, uint32_t f, uin
   return at.position >= 0 && at.position != kNoFileEntry;
 }
 
-bool inWindow(const ReadAheadCache& w, uint32_t f, uint32_t b) {
-  return w.count > 0 && w.file == f && b >= w.first && b - w.first < w.count;
+// A window filled under another block size (BLOCK_SIZE changed since) holds
+// nothing usable.
+bool inWindow(const ReadAheadCache& w, const SessionContext& ctx, uint32_t f, uint32_t b) {
+  return w.count > 0 && w.file == f && w.blockSize == ctx.blockSize && b >= w.first &&
+         b - w.first < w.count &&
+         static_cast<uint64_t>(b - w.first + 1) * ctx.blockSize <= w.size;
 }
 
 void copyFromWindow(const ReadAheadCache& w, SessionContext& ctx, uint32_t b) {
@@ -76,7 +81,7 @@ uint32_t readThroughWindow(DataFileSet* set, SessionContext& ctx, ReadAheadCache
   if (!resolveAddress(*set, ctx, f, b, at)) return 0;
   // A session without a usable window reads block by block.
   if (w == nullptr || w->buffer == nullptr || w->size < ctx.blockSize) return readDirect(*set, ctx, at);
-  if (inWindow(*w, at.file, at.block)) {
+  if (inWindow(*w, ctx, at.file, at.block)) {
     copyFromWindow(*w, ctx, at.block);
     return ctx.blockSize;
   }
@@ -92,6 +97,7 @@ uint32_t readThroughWindow(DataFileSet* set, SessionContext& ctx, ReadAheadCache
   }
   w->file = static_cast<uint16_t>(at.file);
   w->first = at.block;
+  w->blockSize = ctx.blockSize;
   w->count = static_cast<uint16_t>(whole > 0xFFFF ? 0xFFFF : whole);
   // A window whose file number cannot be told apart from "empty" or from
   // another file keeps nothing for later requests.
@@ -123,7 +129,7 @@ uint32_t readSingleBlock(DataFileSet* set, SessionContext& ctx, uint32_t file, u
   BlockAddress at;
   if (!resolveAddress(*set, ctx, file, block, at)) return 0;
   const ReadAheadCache* w = ctx.dataCache;
-  if (w != nullptr && w->buffer != nullptr && inWindow(*w, at.file, at.block)) {
+  if (w != nullptr && w->buffer != nullptr && inWindow(*w, ctx, at.file, at.block)) {
     copyFromWindow(*w, ctx, at.block);
     return ctx.blockSize;
   }

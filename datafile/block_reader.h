@@ -20,6 +20,7 @@ struct ReadAheadCache {
   uint16_t file = 0;     // file number of the window (0 = empty; always 0 in BIGFILE mode)
   uint32_t first = 0;    // first block number in the window
   uint16_t count = 0;    // whole blocks in the window
+  uint32_t blockSize = 0;  // block size the window was filled with
   unsigned char* buffer = nullptr;
 };
 

@@ -259,6 +259,54 @@ TEST(BlockLayout, HeaderNameNearTheEndOfASmallBuffer) {
   EXPECT_STREQ("", name);
 }
 
+// Reference reader: the field when it lies wholly inside the block, else 0.
+uint32_t referenceField(const std::vector<uint8_t>& b, size_t off, int width, uint8_t order) {
+  if (order > 1 || off + width > b.size()) return 0;
+  uint32_t v = 0;
+  for (int i = 0; i < width; i++) v |= uint32_t(b[off + i]) << (order ? 8 * (width - 1 - i) : 8 * i);
+  return v;
+}
+
+TEST(BlockLayout, HostileBlocksOfAnySize) {
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245 + 12345, (seed >> 16) & 0xFF; };
+  for (size_t size : {0, 1, 5, 23, 47, 100, 109, 283, 2048}) {
+    for (int round = 0; round < 40; round++) {
+      std::vector<uint8_t> b(size);
+      for (uint8_t& c : b) c = static_cast<uint8_t>(next());
+      if (size > 0) b[0] = static_cast<uint8_t>(round % 2 ? 16 + round % 3 : 35 + round % 2);
+      const uint8_t order = static_cast<uint8_t>(round % 3);
+      BlockSession s(b, order);
+      const SessionContext& c = s.ctx;
+      const size_t first = firstExtentOffset(getBlockType(c));
+      for (uint32_t i : {0u, 1u, 7u, 250u, 255u, 256u, 4000u, 65535u, 0x7FFFFFFFu, 0xFFFFFFFFu}) {
+        ASSERT_EQ(referenceField(b, first + 8 * size_t(i), 4, order), getSegExtentRDBA(c, i));
+        ASSERT_EQ(referenceField(b, first + 8 * size_t(i) + 4, 4, order), getSegExtentBlocks(c, i));
+        ASSERT_EQ(referenceField(b, 44 + 24 * size_t(i & 0xFF) + 20, 4, order), getITLSCN(c, i));
+        ASSERT_EQ(referenceField(b, 44 + 24 * size_t(i & 0xFFFF) + 16, 2, order) & 0xFFF,
+                  getITLLock(c, i));
+        ASSERT_EQ(referenceField(b, 44 + 24 * size_t(i & 0xFF) + 14, 1, 0), getITLUndoSequence(c, i));
+      }
+      ASSERT_EQ(referenceField(b, 4, 4, order), getBlockRDBA(c));
+      ASSERT_EQ(referenceField(b, 36, 4, order), getSegExtentCount(c));
+      ASSERT_EQ(referenceField(b, 138, 2, order), getFuzzyStatus(c));
+      ASSERT_EQ(referenceField(b, tablespaceNumberOffset(getBlockFormat(c)), 4, order),
+                getTablespaceNumber(c));
+      char name[kMaxTablespaceNameLength + 1];
+      const uint32_t len = getTablespaceName(c, name);
+      ASSERT_LE(len, kMaxTablespaceNameLength);
+      ASSERT_LE(strlen(name), len);
+      char* text = nullptr;
+      size_t textSize = 0;
+      FILE* out = open_memstream(&text, &textSize);
+      printFileHeader(out, c);
+      fclose(out);
+      ASSERT_EQ(0, strncmp(text, "DBID=0x", 7));
+      free(text);
+    }
+  }
+}
+
 TEST(BlockLayout, BlockTypeNames) {
   EXPECT_STREQ("Unknown Block", get_ora_block_name(11));
   EXPECT_STREQ("Unknown Block", get_ora_block_name(0));

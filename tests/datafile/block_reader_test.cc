@@ -111,6 +111,23 @@ TEST(ReadBlock, WindowSizesThatAreNotAWholeNumberOfBlocks) {
   EXPECT_EQ(reads + 1, o.s.set->positionedReads);
 }
 
+TEST(ReadBlock, WindowsFilledUnderAnotherBlockSizeAreNotUsed) {
+  OpenFile o(64, 4, 2048);
+  resizeReadAheadCache(o.s.lob, 64 * 1024);
+  ASSERT_EQ(2048u, readLOBBlock(o.s.set, o.s.ctx, 4, 10));
+  EXPECT_EQ(32, o.s.lob.count);
+  // Only the data window is emptied when the block size changes.
+  o.s.ctx.blockSize = 8192;
+  free(o.s.ctx.blockBuffer);
+  o.s.ctx.blockBuffer = static_cast<unsigned char*>(calloc(8192, 1));
+  const uint64_t reads = o.s.set->positionedReads;
+  ASSERT_EQ(8192u, readLOBBlock(o.s.set, o.s.ctx, 4, 13));
+  EXPECT_EQ(reads + 1, o.s.set->positionedReads);
+  // Block 13 of 8 KiB is block 52 of the 2 KiB file.
+  EXPECT_EQ(makeRDBA(4, 52), o.s.blockRDBA());
+  EXPECT_EQ(3, o.s.lob.count);
+}
+
 TEST(ReadBlock, BigfileFoldsTheFileNumberIntoTheBlock) {
   TempDir dir;
   TestSession s(2048);

@@ -135,7 +135,7 @@ bool parseFile(LineParser& p, Description& desc) {
 }
 
 bool parseSegment(LineParser& p, mkdb::FileImage& f) {
-  mkdb::SegmentSpec s;
+  mkdb::SegmentPlan s;
   if (!p.number(s.block)) return false;
   while (p.more()) {
     std::string key = p.words[p.next++];

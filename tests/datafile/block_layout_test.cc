@@ -136,7 +136,7 @@ TEST(BlockLayout, SegmentHeaderAndExtentMapsFromBuilder) {
       f.blockSize = 2048;
       f.byteOrder = order;
       f.rfn = 9;
-      mkdb::SegmentSpec s;
+      mkdb::SegmentPlan s;
       s.type = type;
       s.block = 20;
       s.objd = 777;
@@ -175,7 +175,7 @@ TEST(BlockLayout, SegmentHeaderAndExtentMapsFromBuilder) {
     }
   }
   mkdb::FileImage f;
-  mkdb::SegmentSpec tooMany;
+  mkdb::SegmentPlan tooMany;
   tooMany.block = 3;
   tooMany.perBlock = 2;
   tooMany.extents.resize(5);

@@ -253,7 +253,7 @@ void addDataRun(FileImage& f, uint32_t first, uint32_t count, uint32_t objd, uin
   f.runs.push_back(DataRun{first, count, objd, itls});
 }
 
-int addSegmentHeader(FileImage& f, const SegmentSpec& s) {
+int addSegmentHeader(FileImage& f, const SegmentPlan& s) {
   const uint8_t o = f.byteOrder;
   const bool page = s.type == 35;
   const uint8_t mapType = s.mapType ? s.mapType : (page ? 36 : 18);

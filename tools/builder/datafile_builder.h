@@ -62,7 +62,7 @@ struct Extent {
   uint32_t blocks = 0;  // number of blocks
 };
 
-struct SegmentSpec {
+struct SegmentPlan {
   uint8_t type = 16;                 // 16, 17 or 35
   uint32_t block = 0;                // where the segment header goes
   uint32_t objd = 0;
@@ -98,7 +98,7 @@ Block& addDataBlock(FileImage& f, uint32_t block, uint32_t objd, uint8_t itls,
 void addDataRun(FileImage& f, uint32_t first, uint32_t count, uint32_t objd, uint8_t itls = 2);
 // A segment header whose extent map spills into the given extent map blocks.
 // Returns 0, or 1 when the extents do not fit (nothing is added then).
-int addSegmentHeader(FileImage& f, const SegmentSpec& s);
+int addSegmentHeader(FileImage& f, const SegmentPlan& s);
 
 // Sets the checksum field so that the XOR of all 16-bit words is zero.
 void setChecksum(Block& b);

@@ -22,6 +22,8 @@
 
 namespace {
 
+using namespace mkdb;
+
 constexpr uint32_t kObjects = 100000;
 constexpr uint32_t kColumnsPerTable = 20;  // 2,000,000 column lines
 constexpr uint32_t kUsers = 1000;

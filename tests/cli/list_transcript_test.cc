@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace mkdb;
+
 const std::string kListUsage =
     "  LIST { TABLE | VIEW | PROCEDURE | FUNCTION |INDEX | PACKAGE } username\n"
     "  LIST { USER | CHARSET } \n";

@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace mkdb;
+
 struct TypeRow {
   const char* what;
   DictColumnSpec spec;
@@ -380,6 +382,54 @@ TEST(ColumnTypes, WideTableGivesACompleteStatement) {
   getORACOLTYPE(scratch, table, "", *ctx, *desc);
   EXPECT_EQ(1000, desc->columnCount);
   EXPECT_STREQ("COLUMN_WITH_A_LONG_NAME_001000", desc->columns[999].name);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace mkdb;
+
+// The lookups behind UNLOAD TABLE owner.table PARTITION p and DESC, in their
+// order, on a dictionary the builder writes.
+TEST(ColumnTypes, TableResolutionAsUnloadDoesIt) {
+  DictWorkDir w;
+  DictionaryRows r;
+  addDictTable(r, "SYS", "OBJ$", {18, 0, 1, 240, 0}, {col("OBJ#", 2, 22)}, 18);
+  addDictTable(r, "SCOTT", "SALES", {0, 4, 0, 0, 0},
+               {col("ID", 2, 22, 10, 0, true), col("REGION", 1, 20), col("SOLD", 12, 7)}, 73190);
+  addDictPartition(r, "SCOTT", "SALES", "P2023", {73191, 4, 4, 200, 0}, 19, 73191);
+  ASSERT_TRUE(writeDictionaryFiles("ZUTDICT", r));
+
+  DictUserEntry user;
+  ASSERT_EQ(1, getORASYSUSER(user, "Scott"));
+  DictObjectEntry object;
+  object.resolvedId = 0;
+  ASSERT_EQ(1, getORASYSOBJ(object, user.userId, "sales", "p2023"));
+  EXPECT_EQ(73190u, object.objId);
+  DictTableEntry table;
+  ASSERT_EQ(1, getORASYSTAB(table, object.resolvedId));
+  EXPECT_EQ(73191u, table.dataObjId);
+  EXPECT_EQ(4, table.file);
+  EXPECT_EQ(200u, table.block);
+  DictColumnEntry scratch;
+  auto ctx = std::make_unique<SessionContext>();
+  auto desc = std::make_unique<TableDescriptor>();
+  getORACOLTYPE(scratch, object, "P2023", *ctx, *desc);
+  ASSERT_EQ(3, ctx->columnCount);
+  EXPECT_EQ(2, ctx->columnTypes[0]);
+  EXPECT_EQ(1, ctx->columnTypes[1]);
+  EXPECT_EQ(12, ctx->columnTypes[2]);
+  EXPECT_STREQ("SOLD", desc->columns[2].name);
+  // The whole table has no segment of its own.
+  object.resolvedId = 0;
+  ASSERT_EQ(1, getORASYSOBJ(object, user.userId, "SALES", ""));
+  EXPECT_EQ(0, getORASYSTAB(table, object.resolvedId));
+  // A SYS table is found under owner 0, as the dictionary build looks it up.
+  object.resolvedId = 0;
+  ASSERT_EQ(1, getORASYSOBJ(object, 0, "OBJ$", ""));
+  ASSERT_EQ(1, getORASYSTAB(table, object.objId));
+  EXPECT_EQ(240u, table.block);
 }
 
 }  // namespace

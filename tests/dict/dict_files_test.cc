@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace mkdb;
+
 FieldScanner lineCursor(const std::string& line) {
   FieldScanner c;
   c.text = line.c_str();

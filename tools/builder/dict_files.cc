@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstdio>
 
+namespace mkdb {
+
 namespace {
 
 void field(std::string& line, const std::string& value) {
@@ -183,3 +185,5 @@ uint32_t addDictPartition(DictionaryRows& rows, const std::string& owner,
       {objId, storage.dataObjId, storage.tablespace, storage.file, storage.block, std::nullopt});
   return objId;
 }
+
+}  // namespace mkdb

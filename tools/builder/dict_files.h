@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace mkdb {
+
 struct DictUserRow {
   uint32_t userId = 0;
   std::string name;
@@ -119,3 +121,5 @@ uint32_t addDictTable(DictionaryRows& rows, const std::string& owner, const std:
 uint32_t addDictPartition(DictionaryRows& rows, const std::string& owner,
                           const std::string& table, const std::string& partition,
                           const DictStorage& storage, uint32_t type = 19, uint32_t objId = 0);
+
+}  // namespace mkdb

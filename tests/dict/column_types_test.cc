@@ -131,25 +131,6 @@ TEST(ColumnTypes, DescTextAndCreateClauseOfEveryTypeRow) {
   EXPECT_EQ(statement, out);
 }
 
-// Each row on its own, so a failure names the type.
-TEST(ColumnTypes, EachTypeRowFormatsAlone) {
-  DictionaryRows r = typeTable();
-  FieldScanner cursor;
-  for (size_t i = 0; i < r.columns.size(); i++) {
-    std::string line = dictColumnLine(r.columns[i]);
-    cursor.text = line.c_str();
-    cursor.length = static_cast<int32_t>(line.size());
-    cursor.start = cursor.end = 0;
-    DictColumnEntry c;
-    ASSERT_EQ(0, parseORASYSCOL(c, cursor)) << line;
-    std::string desc, create;
-    formatDescType(desc, c, kTableObj);
-    formatCreateClause(create, c);
-    EXPECT_EQ(kTypeRows[i].desc, desc) << kTypeRows[i].what;
-    EXPECT_EQ(kTypeRows[i].create, create) << kTypeRows[i].what;
-  }
-}
-
 // EMP with an XMLTYPE column DOC whose data lives in the hidden BLOB
 // SYS_NC00003$, and a virtual column that has no storage either.
 DictionaryRows xmlTable() {

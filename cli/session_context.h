@@ -24,6 +24,15 @@ constexpr uint64_t kNoRowLimit = 0x8000000000000000ULL;
 constexpr uint32_t kDefaultBlockSize = 8192;
 constexpr uint32_t kDefaultCacheSize = 256 * 1024;
 inline const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
+// Row decoding: the column map of one row piece, the compression symbol
+// table's column length table and column order, and the number of values of
+// an unknown-type column that are shown in a warning.
+constexpr int kMaxMappedColumns = 256;
+constexpr int kMaxCompressEntries = 255;
+constexpr uint8_t kUnknownTypeWarnings = 5;
+// Room of the export dump carry-over buffer: one column split across row
+// pieces (a column length is at most 16 bits).
+constexpr uint32_t kCarryOverSize = 65536;
 
 // Unload column type codes: Oracle internal type numbers plus a few of our own.
 enum ColumnTypeCode : uint8_t {
@@ -48,6 +57,12 @@ enum ColumnTypeCode : uint8_t {
   kColNotGiven = 253,
   kColNChar = 254,
   kColNClob = 255,
+};
+
+// One mapped column: where its bytes lie in the block buffer; length 0 is NULL.
+struct MappedColumn {
+  uint16_t offset = 0;
+  uint16_t length = 0;
 };
 
 struct SessionContext {
@@ -96,6 +111,32 @@ struct SessionContext {
   iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR
   iconv_t nclobConverter = kNoConverter;  // ICONV_NCLOB
   iconv_t clobConverter = kNoConverter;   // ICONV_CLOB
+
+  // Column map of the row piece just mapped (rows/data_block.h,
+  // rows/compress.h): the columns, the piece's flag byte, its next piece
+  // address (0 when none) and, for the body of a migrated or compressed row,
+  // its head row address.
+  uint16_t mappedCount = 0;
+  uint8_t rowFlag = 0;
+  uint32_t nextPieceRDBA = 0;
+  uint16_t nextPieceSlot = 0;
+  uint32_t headRowRDBA = 0;
+  uint16_t headRowSlot = 0;
+  MappedColumn columnMap[kMaxMappedColumns] = {};
+  // Compression state of the block under decoding (getCompressOrder): the
+  // column length table (NL entries) and the column order (NO entries).
+  uint8_t compressLengthCount = 0;
+  uint8_t compressOrderCount = 0;
+  int16_t compressLengths[kMaxCompressEntries] = {};
+  uint8_t compressOrder[kMaxCompressEntries] = {};
+  // Values of each unknown-type column shown so far in a warning.
+  uint8_t unknownTypeWarnings[kMaxColumns] = {};
+  // Export dump rows: a long value is open, and the bytes of a column split
+  // across row pieces. carryOver points to kCarryOverSize bytes owned by the
+  // interpreter (a worker copy shares them); null when not set up.
+  uint8_t dmpLongValue = 0;
+  uint32_t carryOverLength = 0;
+  unsigned char* carryOver = nullptr;
 };
 
 // Settings the interpreter keeps beside the record and passes where needed.

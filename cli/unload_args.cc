@@ -1,0 +1,173 @@
+#include "cli/unload_args.h"
+
+#include <strings.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+namespace {
+
+enum class Key { None, Table, Object, Cluster, Column, To, File, Block, Partition, Chunk, Lob,
+                 Extent, As, Limit, Index };
+
+struct KeywordEntry {
+  const char* word;
+  Key key;
+};
+
+constexpr KeywordEntry kKeywords[] = {
+    {"TABLE", Key::Table},         {"OBJECT", Key::Object}, {"CLUSTER", Key::Cluster},
+    {"COLUMN", Key::Column},       {"TO", Key::To},         {"FILE", Key::File},
+    {"BLOCK", Key::Block},         {"PARTITION", Key::Partition}, {"CHUNK", Key::Chunk},
+    {"LOB", Key::Lob},             {"EXTENT", Key::Extent}, {"AS", Key::As},
+    {"LIMIT", Key::Limit},         {"INDEX", Key::Index},
+};
+
+struct TypeWord {
+  const char* prefix;
+  uint8_t code;
+};
+
+// Compared in this order on the characters of each entry, so CHAR wins over
+// NCHA for "CHARX" and TIMESTAMP_TZ over TIMESTAMP.
+constexpr TypeWord kTypeWords[] = {
+    {"CHAR", kColChar},          {"NCHA", kColNChar},
+    {"NCLOB", kColNClob},        {"VARCHAR2", kColVarchar2},
+    {"VARCHAR", kColVarchar},    {"LONGRAW", kColLongRaw},
+    {"LONG", kColLong},          {"RAW", kColRaw},
+    {"NUMBER", kColNumber},      {"DATE", kColDate},
+    {"TIMESTAMP_TZ", kColTimestampTZ}, {"TIMESTAMP_LTZ", kColTimestampLTZ},
+    {"TIMESTAMP", kColTimestamp}, {"BINARY_FLOAT", kColBinaryFloat},
+    {"BINARY_DOUBLE", kColBinaryDouble}, {"SKIP", kColSkip},
+    {"BLOB", kColBlob},          {"CLOB", kColClob},
+    {"VARRAY", kColVArray},      {"NARRAY", kColNArray},
+};
+
+// Leading decimal digits of a word; 0 when there are none or the value does
+// not fit max (a wrapped number would name another object or block).
+uint64_t decimalValue(const char* word, uint64_t max) {
+  if (word[0] < '0' || word[0] > '9') return 0;
+  errno = 0;
+  unsigned long long v = strtoull(word, nullptr, 10);
+  if (errno != 0 || v > max) return 0;
+  return v;
+}
+
+bool copyValue(const CommandBuffer& cmd, char* dst, size_t maxLength, const char* what) {
+  const size_t n = cmd.end - cmd.start;
+  if (n > maxLength) {
+    printf("  %s is longer than %zu characters, refused: %.40s...\n", what, maxLength,
+           cmd.text + cmd.start);
+    return false;
+  }
+  memcpy(dst, cmd.text + cmd.start, n);
+  dst[n] = 0;
+  return true;
+}
+
+}  // namespace
+
+uint8_t getColumnTypeCode(const char* word, size_t length) {
+  for (const TypeWord& t : kTypeWords) {
+    const size_t n = strlen(t.prefix);
+    if (length >= n && strncasecmp(word, t.prefix, n) == 0) return t.code;
+  }
+  return kColNotGiven;
+}
+
+int parselobparams(SessionContext& ctx, const char* value) {
+  char* end = nullptr;
+  uint64_t part[3] = {};
+  const char* p = value;
+  for (int i = 0; i < 3; i++) {
+    if (*p < '0' || *p > '9') return 0;
+    errno = 0;
+    part[i] = strtoull(p, &end, 10);
+    if (errno != 0) return 0;
+    p = end;
+    if (i < 2) {
+      if (*p != '.') return 0;
+      p++;
+    }
+  }
+  if (*p != 0) return 0;
+  if (part[0] == 0 || part[1] == 0 || part[2] == 0) return 0;
+  if (part[0] > kMaxColumns || part[1] > 0xFFFF || part[2] > 0xFFFFFFFFULL) return 0;
+  ctx.lobIndexFile[part[0] - 1] = static_cast<uint16_t>(part[1]);
+  ctx.lobIndexBlock[part[0] - 1] = static_cast<uint32_t>(part[2]);
+  return 1;
+}
+
+bool isDictionaryTable(const char* table) {
+  for (const char* prefix : {"USER$", "OBJ$", "COL$", "TAB$", "DICT$"})
+    if (strncasecmp(table, prefix, strlen(prefix)) == 0) return true;
+  return false;
+}
+
+int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
+  args = UnloadArgs{};
+  snprintf(args.extentList, sizeof args.extentList, "%s", kDefaultExtentList);
+  Key selected = Key::None;
+  bool ok = true;
+  while (ok && scanNextWord(cmd) > 0) {
+    bool keyword = false;
+    for (const KeywordEntry& k : kKeywords) {
+      if (compareKeyword(cmd, k.word) == 0) {
+        selected = k.key;
+        keyword = true;
+        break;
+      }
+    }
+    if (keyword) continue;
+    const char* word = cmd.text + cmd.start;
+    const size_t length = cmd.end - cmd.start;
+    // Words end at a blank, so a number word ends where the scan stopped.
+    char number[32] = {};
+    memcpy(number, word, length < sizeof number - 1 ? length : sizeof number - 1);
+    if (length >= sizeof number) number[0] = 'x';  // too long to be a number
+    switch (selected) {
+      case Key::None: break;
+      case Key::Table: ok = copyValue(cmd, args.table, kMaxTableArgument, "Table argument"); break;
+      case Key::Object: args.objd = static_cast<uint32_t>(decimalValue(number, 0xFFFFFFFFULL)); break;
+      case Key::Cluster:
+        args.cluster = static_cast<uint8_t>(decimalValue(number, 0xFF));
+        args.clusterGiven = true;
+        break;
+      case Key::Column:
+        if (args.columnWords < kMaxColumns)
+          ctx.columnTypes[args.columnWords++] = getColumnTypeCode(word, length);
+        break;
+      case Key::To: ok = copyValue(cmd, args.fileName, kMaxOutputName, "File name"); break;
+      case Key::File: args.file = static_cast<uint16_t>(decimalValue(number, 0xFFFF)); break;
+      case Key::Block: args.block = static_cast<uint32_t>(decimalValue(number, 0xFFFFFFFFULL)); break;
+      case Key::Partition:
+        ok = copyValue(cmd, args.partition, kMaxPartitionName, "Partition name");
+        break;
+      case Key::Chunk: {
+        const int64_t v = static_cast<int64_t>(decimalValue(number, 0x7FFFFFFF));
+        ctx.chunkCount = v < 1 ? 1 : static_cast<int32_t>(v);
+        break;
+      }
+      case Key::Lob: parselobparams(ctx, number[0] == 'x' ? "" : number); break;
+      case Key::Extent:
+        ok = copyValue(cmd, args.extentList, kMaxExtentListName, "Extent list name");
+        break;
+      case Key::As:
+        ok = copyValue(cmd, args.asName, kMaxAsName, "AS name");
+        for (char* c = args.asName; *c; c++)
+          if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+        break;
+      case Key::Limit: {
+        const uint64_t v = decimalValue(number, kNoRowLimit);
+        ctx.rowLimit = v < kMinRowLimit ? kMinRowLimit : v;
+        break;
+      }
+      case Key::Index: ctx.indexNumber = static_cast<uint8_t>(decimalValue(number, 0xFF)); break;
+    }
+    if (selected != Key::Column) selected = Key::None;
+  }
+  return ok ? 0 : 1;
+}

@@ -1,4 +1,167 @@
-#include "cli/commands.h"
+// SCAN: the block-walking listings and the extent map of all data blocks.
+#include <strings.h>
 
-// Not in this build yet: the handler says so and changes nothing.
-void runScanCommand(ZUTState&) { reportCommandUnavailable("SCAN"); }
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/interpreter.h"
+#include "datafile/block_reader.h"
+#include "dict/dict_files.h"
+#include "scan/extent_scan.h"
+
+namespace {
+
+const char kScanUsage[] =
+    "  SCAN HEADER [OBJECT objd] [FILE rfn] [TO filename]\n"
+    "  SCAN TABLE  [OBJECT objd] [FILE rfn] [TO filename]\n"
+    "  SCAN DATA   [OBJECT objd] [BLOCKS blks] [FILE rfn] [TO filename]\n"
+    "  SCAN EXTENT [OBJECT objd] [FILE rfn] \n"
+    "  SCAN LOB    [OBJECT objd] [FILE rfn] \n"
+    "  SCAN PARALLELEXT \n"
+    "  SCAN PARALLELLOB \n"
+    "  SCAN DATABASE \n"
+    "  SCAN MAP \n";
+
+struct ScanArgs {
+  std::string kind;
+  uint32_t objd = 0;
+  uint16_t file = 0;
+  uint32_t blocks = 1;
+  bool tooLong = false;  // a TO name that does not fit the name buffer
+};
+
+// Decimal words; a value too large for its field is held at the field's
+// maximum, never wrapped to some other object or file.
+uint32_t decimalWord(const std::string& w, uint32_t max) {
+  const long long v = strtoll(w.c_str(), nullptr, 10);
+  if (v < 0) return 0;
+  return static_cast<unsigned long long>(v) > max ? max : static_cast<uint32_t>(v);
+}
+
+ScanArgs parseScanArgs(ZUTState& st) {
+  CommandBuffer& cmd = st.cmd;
+  ScanArgs a;
+  if (scanNextWord(cmd) == 0) return a;
+  a.kind.assign(cmd.text + cmd.start, cmd.end - cmd.start);
+  enum Sel { kNone, kObject, kTo, kFile, kBlocks } sel = kNone;
+  while (scanNextWord(cmd) > 0) {
+    const std::string w(cmd.text + cmd.start, cmd.end - cmd.start);
+    if (compareKeyword(cmd, "OBJECT") == 0) sel = kObject;
+    else if (compareKeyword(cmd, "TO") == 0) sel = kTo;
+    else if (compareKeyword(cmd, "FILE") == 0) sel = kFile;
+    else if (compareKeyword(cmd, "BLOCKS") == 0) sel = kBlocks;
+    else {
+      switch (sel) {
+        case kObject: a.objd = decimalWord(w, 0xFFFFFFFFu); break;
+        case kFile: a.file = static_cast<uint16_t>(decimalWord(w, 0xFFFF)); break;
+        case kBlocks: a.blocks = decimalWord(w, 0xFFFFFFFFu); break;
+        case kTo:
+          a.tooLong = w.size() >= kNameBufferSize;
+          if (!a.tooLong) memcpy(st.fileName, w.data(), w.size() + 1);
+          break;
+        case kNone: break;
+      }
+      sel = kNone;
+    }
+  }
+  return a;
+}
+
+// The kind word names a scan when it begins with the scan's word, in any case.
+bool kindIs(const std::string& kind, const char* word) {
+  return strncasecmp(kind.c_str(), word, strlen(word)) == 0;
+}
+
+void runListing(ZUTState& st, const ScanArgs& a, void (*work)(FILE*, ZUTState&, const ScanArgs&)) {
+  FILE* out = openOutputFile(st.fileName);
+  printDate();
+  work(out, st, a);
+  closeOutputFile(out);
+  printDate();
+}
+
+void scanHeaders(FILE* out, ZUTState& st, const ScanArgs& a) {
+  listSegmentHeader(out, st.ctx, a.objd, a.file);
+}
+
+void scanData(FILE* out, ZUTState& st, const ScanArgs& a) {
+  listDataBlock(out, st.ctx, a.objd, a.file, a.blocks);
+}
+
+void scanBlockTypes(FILE* out, ZUTState& st, const ScanArgs& a) {
+  listDataBlockType(out, st.ctx, a.file);
+}
+
+void scanExtents(ZUTState& st) {
+  printDate();
+  FILE* out = fopen(kExtentMapPath, "wb+");
+  if (out == nullptr) out = stdout;
+  listExtentMap(out, st.ctx);
+  fflush(out);
+  if (out != stdout) fclose(out);
+  printDate();
+}
+
+void scanUnavailable(const char* what) {
+  printDate();
+  reportCommandUnavailable(what);
+  printDate();
+}
+
+}  // namespace
+
+void runScanCommand(ZUTState& st) {
+  memset(st.fileName, 0, sizeof st.fileName);
+  memset(st.ownerName, 0, sizeof st.ownerName);
+  SessionContext& ctx = st.ctx;
+  if (ctx.dataCache != nullptr) emptyReadAheadCache(*ctx.dataCache);
+  memset(ctx.columnTypes, kColRaw, sizeof ctx.columnTypes);
+
+  const ScanArgs a = parseScanArgs(st);
+  if (a.kind.empty()) {
+    fputs(kScanUsage, stdout);
+    return;
+  }
+  if (a.tooLong) {
+    fputs("  File name too long.\n", stdout);
+    return;
+  }
+  if (kindIs(a.kind, "HEADER")) {
+    runListing(st, a, scanHeaders);
+  } else if (kindIs(a.kind, "DATABASE")) {
+    printDate();
+    listExtentMapParallel(ctx);
+    fputs("  The LOB scan of SCAN DATABASE is not available in this build.\n", stdout);
+    printDate();
+  } else if (kindIs(a.kind, "DATA")) {
+    runListing(st, a, scanData);
+  } else if (kindIs(a.kind, "TABLE")) {
+    ctx.fieldTag[0] = '|';
+    ctx.fieldTag[1] = 0;
+    ctx.recordTag[0] = '\n';
+    ctx.recordTag[1] = 0;
+    ctx.fieldTagLength = ctx.recordTagLength = 1;
+    scanUnavailable("SCAN TABLE");
+  } else if (kindIs(a.kind, "EXTENT")) {
+    scanExtents(st);
+  } else if (kindIs(a.kind, "LOB")) {
+    scanUnavailable("SCAN LOB");
+  } else if (kindIs(a.kind, "PARALLELEXT")) {
+    printDate();
+    listExtentMapParallel(ctx);
+    printDate();
+  } else if (kindIs(a.kind, "PARALLELLOB")) {
+    scanUnavailable("SCAN PARALLELLOB");
+  } else if (kindIs(a.kind, "MAP")) {
+    printDate();
+    hashDictColumnMap();
+    fputs("  The LOB bucket files of SCAN MAP are not available in this build.\n", stdout);
+    printDate();
+  } else if (kindIs(a.kind, "BLOCK")) {
+    runListing(st, a, scanBlockTypes);
+  } else {
+    fputs(kScanUsage, stdout);
+  }
+}

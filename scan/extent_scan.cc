@@ -1,0 +1,325 @@
+#include "scan/extent_scan.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+#include "datafile/block_layout.h"
+#include "datafile/block_reader.h"
+#include "datafile/data_file_set.h"
+#include "dump/brief_header.h"
+
+namespace {
+
+bool entryOpen(const DataFileEntry& e) { return e.file != nullptr || e.asmHandle != nullptr; }
+
+bool fileEligible(const SessionContext& ctx, const DataFileEntry& e, uint16_t file) {
+  return entryOpen(e) && (file == 0 || ctx.bigfile || e.rfn == file);
+}
+
+bool isSegmentHeaderBlock(uint8_t type) {
+  return type == kBlockTypeSegHeader || type == kBlockTypeSegHeader17 ||
+         type == kBlockTypePageTableSeg;
+}
+
+// How the blocks of one entry are read. Normally through the data window by
+// file number; when that number leads to another entry (two files carrying
+// the same number, or a BIGFILE file not registered as file 0), the entry is
+// read directly so that the walk still sees this file's own blocks.
+struct FileReader {
+  int position = 0;
+  uint16_t rfn = 0;
+  uint32_t lookup = 0;  // file number handed to readBlock
+  bool direct = false;
+  uint64_t last = 0;    // highest block number of the file
+};
+
+FileReader startFile(SessionContext& ctx, int p) {
+  DataFileSet& set = *ctx.fileSet;
+  FileReader r;
+  r.position = p;
+  r.rfn = set.entries[p].rfn;
+  r.lookup = ctx.bigfile ? 0 : r.rfn;
+  r.direct = getFileIndex(set, r.lookup) != p;
+  r.last = set.entries[p].blocks;
+  return r;
+}
+
+bool readFileBlock(SessionContext& ctx, const FileReader& r, uint32_t block) {
+  const uint32_t got =
+      r.direct ? readEntryBlocks(*ctx.fileSet, ctx, r.position, block, ctx.blockBuffer, ctx.blockSize)
+               : readBlock(ctx.fileSet, ctx, r.lookup, block);
+  return got == ctx.blockSize;
+}
+
+bool sessionReady(const SessionContext& ctx) {
+  return ctx.fileSet != nullptr && ctx.blockBuffer != nullptr && ctx.blockSize != 0;
+}
+
+// Calls visit(reader, block) for every block of every eligible file that
+// reads in full; visit returns false to end the walk.
+template <class Visit>
+void walkBlocks(SessionContext& ctx, uint16_t file, Visit&& visit) {
+  if (!sessionReady(ctx)) return;
+  DataFileSet& set = *ctx.fileSet;
+  for (int p = 0; p < set.count; p++) {
+    if (!fileEligible(ctx, set.entries[p], file)) continue;
+    const FileReader r = startFile(ctx, p);
+    for (uint64_t b = 2; b <= r.last; b++) {
+      if (!readFileBlock(ctx, r, static_cast<uint32_t>(b))) continue;
+      if (!visit(r, static_cast<uint32_t>(b))) return;
+    }
+  }
+}
+
+// Blocks the segment header search must not trust: skip-listed, corrupt
+// listed, or failing the checksum with BLOCK_CHECK on.
+bool unusableBlock(const SessionContext& ctx) {
+  return isRDBAInList(ctx.skipList, getBlockRDBA(ctx)) || matchBlockTail(ctx) != 0;
+}
+
+constexpr int kTypeExamples = 10;
+
+struct TypeExamples {
+  uint8_t count = 0;
+  uint32_t rdba[kTypeExamples] = {};
+};
+
+bool copyStream(FILE* from, FILE* to) {
+  char buf[65536];
+  size_t n;
+  while ((n = fread(buf, 1, sizeof buf, from)) > 0)
+    if (fwrite(buf, 1, n, to) != n) return false;
+  return ferror(from) == 0;
+}
+
+// Decimal digits only, at most kExtentFieldDigits of them, not above max.
+bool extentField(const FieldScanner& c, int n, uint64_t max, uint64_t* value) {
+  if (n <= 0 || n > kExtentFieldDigits) return false;
+  uint64_t v = 0;
+  for (int i = 0; i < n; i++) {
+    const char ch = c.text[c.start + i];
+    if (ch < '0' || ch > '9') return false;
+    v = v * 10 + static_cast<uint64_t>(ch - '0');
+    if (v > max) return false;  // also keeps 20 digits from wrapping
+  }
+  *value = v;
+  return true;
+}
+
+}  // namespace
+
+bool scanSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
+                       uint32_t block) {
+  (void)out;
+  if (!sessionReady(ctx)) return false;
+  DataFileSet& set = *ctx.fileSet;
+  const bool known = block != 0 && (file != 0 || ctx.bigfile);
+  for (int p = 0; p < set.count; p++) {
+    if (!fileEligible(ctx, set.entries[p], file)) continue;
+    const FileReader r = startFile(ctx, p);
+    if (known) {
+      // The block the caller names is the answer either way.
+      return readFileBlock(ctx, r, block) && matchBlockTail(ctx) == 0 &&
+             isSegmentHeaderBlock(getBlockType(ctx)) && getDataObjectID(ctx) == objd;
+    }
+    for (uint64_t b = 2; b <= r.last; b++) {
+      if (!readFileBlock(ctx, r, static_cast<uint32_t>(b)) || unusableBlock(ctx)) continue;
+      if (isSegmentHeaderBlock(getBlockType(ctx)) && getDataObjectID(ctx) == objd) return true;
+    }
+  }
+  return false;
+}
+
+bool scanSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file) {
+  return scanSegmentHeader(nullptr, ctx, objd, file, 0);
+}
+
+void listSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file) {
+  walkBlocks(ctx, file, [&](const FileReader&, uint32_t) {
+    if (!isSegmentHeaderBlock(getBlockType(ctx))) return true;
+    if (objd != 0 && getDataObjectID(ctx) != objd) return true;
+    printBriefHeader(out, ctx);
+    return objd == 0;
+  });
+}
+
+void listDataBlock(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
+                   uint32_t blocks) {
+  if (objd != 0) {
+    // The walk ends once the object's last wanted block is printed.
+    const uint32_t wanted = blocks != 0 ? blocks : 1;
+    uint32_t printed = 0;
+    walkBlocks(ctx, file, [&](const FileReader&, uint32_t) {
+      if (getBlockType(ctx) != kBlockTypeData || getDataObjectID(ctx) != objd) return true;
+      printBriefHeader(out, ctx);
+      return ++printed < wanted;
+    });
+    return;
+  }
+  bool any = false;
+  uint32_t last = 0, count = 0;
+  walkBlocks(ctx, file, [&](const FileReader&, uint32_t) {
+    if (getBlockType(ctx) != kBlockTypeData) return true;
+    const uint32_t id = getDataObjectID(ctx);
+    if (!any || id != last) {
+      any = true;
+      last = id;
+      count = 1;
+      printBriefHeader(out, ctx);
+    } else if (blocks == 0 || count < blocks) {
+      count++;
+      printBriefHeader(out, ctx);
+    }
+    return true;
+  });
+}
+
+void listDataBlockType(FILE* out, SessionContext& ctx, uint16_t file) {
+  auto examples = std::make_unique<TypeExamples[]>(256);
+  walkBlocks(ctx, file, [&](const FileReader& r, uint32_t b) {
+    const uint32_t block = ctx.bigfile ? b : rdbaBlock(b);
+    const uint32_t address = static_cast<uint32_t>(r.rfn) * 4194304u + block;
+    TypeExamples& e = examples[getBlockType(ctx)];
+    for (uint8_t i = 0; i < e.count; i++)
+      if (e.rdba[i] == address) return true;
+    if (e.count < kTypeExamples) e.rdba[e.count++] = address;
+    return true;
+  });
+  for (int type = 0; type < 256; type++) {
+    const TypeExamples& e = examples[type];
+    if (e.count == 0) continue;
+    fprintf(out, "type=0x%02x (%s) \n  rdba=", type, get_ora_block_name(static_cast<uint8_t>(type)));
+    for (uint8_t i = 0; i < e.count; i++) fprintf(out, i == 0 ? "0x%08x" : ", 0x%08x", e.rdba[i]);
+    fputc('\n', out);
+  }
+}
+
+void listExtentByFile(FILE* out, SessionContext& ctx, int p) {
+  if (!sessionReady(ctx) || p < 0 || p >= ctx.fileSet->count) return;
+  if (!entryOpen(ctx.fileSet->entries[p])) return;
+  const FileReader r = startFile(ctx, p);
+  // The open run: first block (0 for none), object and length. A run of
+  // object 0 names no object and is never written.
+  uint32_t start = 0, prev = 0, length = 0;
+  auto writeRun = [&]() {
+    if (start != 0 && prev != 0 && length != 0)
+      fprintf(out, "%u,%u,%u,%u\r\n", prev, r.rfn, start, length);
+  };
+  for (uint64_t b = 2; b <= r.last; b++) {
+    const uint32_t block = static_cast<uint32_t>(b);
+    if (readFileBlock(ctx, r, block) && getBlockType(ctx) == kBlockTypeData) {
+      const uint32_t id = getDataObjectID(ctx);
+      if (length != 0 && id == prev) {
+        length++;
+        continue;
+      }
+      writeRun();
+      start = block;
+      prev = id;
+      length = 1;
+    } else {
+      writeRun();
+      start = prev = length = 0;
+    }
+  }
+  writeRun();
+}
+
+void listExtentMap(FILE* out, SessionContext& ctx) {
+  if (!sessionReady(ctx)) return;
+  for (int p = 0; p < ctx.fileSet->count; p++)
+    if (entryOpen(ctx.fileSet->entries[p])) listExtentByFile(out, ctx, p);
+}
+
+void extentPiecePath(int worker, char* path, size_t size) {
+  snprintf(path, size, "ZUTDICT/ZUTEXT.%02d.TXT", worker);
+}
+
+int listExtentMapSerial(const ExtentWorker& w) {
+  if (w.ctx == nullptr) return 1;
+  // A block buffer and a larger read-ahead window of the worker's own.
+  auto local = std::make_unique<SessionContext>();
+  if (copyBlock(*w.ctx, *local) != 0) return 1;
+  ReadAheadCache cache;
+  resizeReadAheadCache(cache, kExtentWorkerCacheSize);
+  local->dataCache = &cache;
+  char path[64];
+  extentPiecePath(w.worker, path, sizeof path);
+  int rc = 1;
+  if (FILE* f = fopen(path, "wb")) {
+    if (sessionReady(*local))
+      for (int p = 0; p < local->fileSet->count; p++)
+        if (p % kExtentWorkers == w.worker) listExtentByFile(f, *local, p);
+    rc = fclose(f) == 0 ? 0 : 1;
+  }
+  freeReadAheadCache(cache);
+  free(local->blockBuffer);
+  return rc;
+}
+
+int listExtentMapParallel(SessionContext& ctx) {
+  char path[64];
+  // A piece left by an earlier run must never be merged into this one.
+  for (int k = 0; k < kExtentWorkers; k++) {
+    extentPiecePath(k, path, sizeof path);
+    unlink(path);
+  }
+  // Children end with _exit and never flush what the parent had buffered.
+  fflush(nullptr);
+  pid_t pids[kExtentWorkers];
+  bool done[kExtentWorkers] = {};
+  for (int k = 0; k < kExtentWorkers; k++) {
+    const ExtentWorker w{&ctx, k};
+    pids[k] = fork();
+    if (pids[k] == 0) _exit(listExtentMapSerial(w));
+    // Without a process to spare, the share is scanned here.
+    if (pids[k] < 0) done[k] = listExtentMapSerial(w) == 0;
+  }
+  for (int k = 0; k < kExtentWorkers; k++) {
+    if (pids[k] <= 0) continue;
+    int status = 0;
+    pid_t got;
+    do {
+      got = waitpid(pids[k], &status, 0);
+    } while (got < 0 && errno == EINTR);
+    done[k] = got == pids[k] && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
+  FILE* out = fopen(kExtentMapPath, "wb+");
+  if (out == nullptr) out = stdout;
+  int failed = 0;
+  for (int k = 0; k < kExtentWorkers; k++) {
+    if (!done[k]) {
+      failed++;
+      printf("  Extent scan worker %d failed; its part of the extent map may be missing.\n", k);
+    }
+    extentPiecePath(k, path, sizeof path);
+    FILE* piece = fopen(path, "rb");
+    if (piece == nullptr) continue;
+    copyStream(piece, out);
+    fclose(piece);
+  }
+  if (out == stdout) fflush(stdout);
+  else fclose(out);
+  return failed;
+}
+
+int parseORAEXTENT(OraExtent& extent, FieldScanner& cursor) {
+  int32_t len = cursor.length;
+  if (cursor.text == nullptr || len < kExtentLineMin || len > kExtentLineMax) return 1;
+  while (len > 0 && (cursor.text[len - 1] == '\n' || cursor.text[len - 1] == '\r')) len--;
+  cursor.length = len;
+  cursor.start = cursor.end = 0;
+  static constexpr uint64_t kMax[4] = {0xFFFFFFFFu, 0xFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu};
+  uint64_t v[4] = {};
+  for (int i = 0; i < 4; i++)
+    if (!extentField(cursor, scanNextField(cursor), kMax[i], &v[i])) return 1;
+  extent.objd = static_cast<uint32_t>(v[0]);
+  extent.file = static_cast<uint16_t>(v[1]);
+  extent.block = static_cast<uint32_t>(v[2]);
+  extent.blocks = static_cast<uint32_t>(v[3]);
+  return 0;
+}

@@ -3,6 +3,7 @@
 #include "datafile/block_layout.h"
 #include "datafile/data_file_set.h"
 #include "rows/data_block.h"
+#include "rows/index_block.h"
 
 namespace {
 
@@ -10,16 +11,6 @@ namespace {
 // the listing can be told apart from the rows around it.
 void mark(FILE* out, const SessionContext& ctx) {
   if (ctx.rowOutputMode != 0) fputs("## ", out);
-}
-
-// The index header starts where a data block's data header does; its opcode
-// byte (kdxcoopc) is the third, and bit 0x10 marks the rows of an
-// index-organized table.
-constexpr size_t kIndexOpcodeOffset = 2;
-constexpr uint8_t kIndexOrganizedRows = 0x10;
-
-uint8_t indexOpcode(const SessionContext& ctx) {
-  return sessionUB1(ctx, getDataBeginOffset(ctx) + kIndexOpcodeOffset);
 }
 
 }  // namespace
@@ -43,7 +34,7 @@ void printDataSegObjLine(FILE* out, const SessionContext& ctx) {
   const uint8_t layer = getDataType(ctx);
   const char* word = layer == kDataTypeTable ? "DATA" : "INDEX";
   const char* qualifier = " ";
-  if (layer == kDataTypeIndex && (indexOpcode(ctx) & kIndexOrganizedRows) != 0)
+  if (layer == kDataTypeIndex && (getIndexCoopc(ctx) & kIndexOpcodeIOTRows) != 0)
     qualifier = "IOT";
   const uint32_t objd = getDataObjectID(ctx);
   fprintf(out, "seg/obj=0x%08x=%u,csc=0x%04x.%08x,itc=%u,typ=%u - %s %s\n", objd, objd,

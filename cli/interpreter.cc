@@ -45,6 +45,7 @@ void setUpState(ZUTState& st) {
   st.ctx.corruptList = new RdbaList;
   st.ctx.skipList = new RdbaList;
   st.ctx.fileSet = new DataFileSet;
+  st.ctx.carryOver = static_cast<unsigned char*>(calloc(kCarryOverSize, 1));
   st.scratch = static_cast<char*>(calloc(kScratchSize, 1));
   st.outputBuffer = static_cast<char*>(calloc(kOutputBufferSize, 1));
 }
@@ -59,6 +60,7 @@ void releaseState(ZUTState& st) {
   delete st.ctx.corruptList;
   delete st.ctx.skipList;
   free(st.ctx.blockBuffer);
+  free(st.ctx.carryOver);
   free(st.scratch);
   free(st.outputBuffer);
   st.ctx = SessionContext{};

@@ -1,5 +1,415 @@
-#include "cli/commands.h"
+// UNLOAD (a table by name, or a data object by id) and DESC.
+//
+// A table unload resolves owner and table through the dictionary files,
+// loads the column types, writes the CREATE script and the SQL*Loader control
+// file (text output to a file) or the dump prologue (export dump), then finds
+// the blocks of the segment: through the extent list when it lists the
+// object, else through the segment header, else by scanning every block.
+#include <strings.h>
+#include <sys/stat.h>
 
-// Not in this build yet: the handler says so and changes nothing.
-void runUnloadCommand(ZUTState&) { reportCommandUnavailable("UNLOAD"); }
-void runDescCommand(ZUTState&) { reportCommandUnavailable("DESC"); }
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/interpreter.h"
+#include "cli/unload_args.h"
+#include "cli/unload_scripts.h"
+#include "datafile/block_reader.h"
+#include "dict/column_types.h"
+#include "dict/dict_files.h"
+#include "rows/dmp_writer.h"
+#include "rows/unload_drivers.h"
+#include "scan/extent_scan.h"
+
+namespace {
+
+constexpr const char* kDefaultDmpFile = "zutdata.dmp";
+constexpr size_t kExtentLineSize = 1024;
+
+// One segment to unload and where to look for its blocks.
+struct UnloadSegment {
+  uint32_t objd = 0;
+  uint16_t file = 0;   // segment header; 0 when unknown
+  uint32_t block = 0;
+  uint8_t cluster = 0;
+};
+
+// Per-command state every UNLOAD starts from.
+void clearUnloadState(SessionContext& ctx) {
+  memset(ctx.columnTypes, 0, sizeof ctx.columnTypes);
+  ctx.columnCount = 0;
+  memset(ctx.lobIndexFile, 0, sizeof ctx.lobIndexFile);
+  memset(ctx.lobIndexBlock, 0, sizeof ctx.lobIndexBlock);
+  memset(ctx.columnLength, 0, sizeof ctx.columnLength);
+  memset(ctx.columnCharsetId, 0, sizeof ctx.columnCharsetId);
+  memset(ctx.columnCharsetForm, 0, sizeof ctx.columnCharsetForm);
+  ctx.chunkCount = 1;
+  ctx.rowLimit = kNoRowLimit;
+  ctx.rowsUnloaded = 0;
+  ctx.rowOutputMode = 0;
+  if (ctx.dataCache) emptyReadAheadCache(*ctx.dataCache);
+  if (ctx.lobCache) emptyReadAheadCache(*ctx.lobCache);
+  memset(ctx.fieldTag, 0, sizeof ctx.fieldTag);
+  memset(ctx.recordTag, 0, sizeof ctx.recordTag);
+  ctx.fieldTag[0] = ',';
+  ctx.recordTag[0] = '\n';
+  ctx.fieldTagLength = 1;
+  ctx.recordTagLength = 1;
+  mkdir("LOBDATA", 0777);
+}
+
+// The unload output: the named file fully buffered with the shared buffer,
+// or standard output.
+FILE* openUnloadOutput(ZUTState& st, const char* name) {
+  FILE* out = openOutputFile(name);
+  if (out != stdout) {
+    memset(st.outputBuffer, 0, kOutputBufferSize);
+    setvbuf(out, st.outputBuffer, _IOFBF, kOutputBufferSize);
+  }
+  return out;
+}
+
+// Rows of one segment through the extent list. Returns the number of list
+// lines of the object; 0 when the list is missing or does not list it (a
+// list from an earlier scan), so the caller looks elsewhere.
+int unloadByExtentList(FILE* out, ZUTState& st, const char* listName, const UnloadSegment& s) {
+  FILE* list = fopen(listName, "r");
+  if (list == nullptr) return 0;
+  int matched = 0;
+  char line[kExtentLineSize];
+  size_t length = 0;
+  while (readDictLine(list, line, sizeof line, &length)) {
+    if (line[0] == 0 || line[0] == '\n' || line[0] == '\r') continue;
+    FieldScanner cursor;
+    cursor.text = line;
+    cursor.length = static_cast<int32_t>(length < sizeof line ? length : sizeof line - 1);
+    OraExtent e;
+    if (parseORAEXTENT(e, cursor) != 0 || e.objd != s.objd) continue;
+    matched++;
+    UnloadExtent extent;
+    extent.objd = e.objd;
+    extent.file = e.file;
+    extent.block = e.block;
+    extent.blocks = e.blocks;
+    printRowByExtent(out, st.ctx, s.objd, s.cluster, st.user.deletedRow & 1,
+                     st.user.commitedOnly & 1, extent);
+  }
+  fclose(list);
+  return matched;
+}
+
+// Rows of one segment through its header, or every block of the files when
+// no header of the object is found there.
+void unloadBySegmentHeader(FILE* out, ZUTState& st, const UnloadSegment& s, uint16_t scanFile,
+                           uint32_t scanBlock) {
+  const int deleted = st.user.deletedRow & 1;
+  const int committed = st.user.commitedOnly & 1;
+  if (scanSegmentHeader(out, st.ctx, s.objd, s.file, s.block))
+    printExtentRows(out, st.ctx, s.objd, s.cluster, deleted, committed);
+  else
+    scanTableRows(out, st.ctx, s.objd, s.cluster, deleted, committed, scanFile, scanBlock);
+}
+
+// The obj# of every partition and subpartition of a table that has a
+// segment of its own (a TAB$ entry with a dataobj#), in obj# order.
+std::vector<DictTableEntry> findPartitionSegments(const DictObjectEntry& table) {
+  std::vector<uint32_t> ids;
+  FILE* f = openDictFile(kDictObjectFile);
+  if (f != nullptr) {
+    char line[kDictMaxLineLength + 2];
+    size_t length = 0;
+    const size_t nameLength = strlen(table.name);
+    while (readDictLine(f, line, sizeof line, &length)) {
+      if (line[0] == 0 || line[0] == '\n' || line[0] == '\r') continue;
+      FieldScanner cursor;
+      cursor.text = line;
+      cursor.length = static_cast<int32_t>(length);
+      DictObjectEntry e;
+      if (parseORASYSOBJ(e, cursor) != 0) continue;
+      if (e.ownerId != table.ownerId) continue;
+      if (e.type != kObjTablePartition && e.type != kObjTableSubpartition) continue;
+      if (strlen(e.name) != nameLength || strcasecmp(e.name, table.name) != 0) continue;
+      ids.push_back(e.objId);
+    }
+    fclose(f);
+  }
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  std::vector<DictTableEntry> segments;
+  for (uint32_t id : ids) {
+    DictTableEntry t;
+    if (getORASYSTAB(t, id)) segments.push_back(t);
+  }
+  return segments;
+}
+
+void printUnloadUsage() {
+  fputs("  UNLOAD TABLE user.tablename [LIMIT rows] [LOB colid.fid.blockid] [TO filename]\n"
+        "  UNLOAD OBJECT objd [LIMIT rows] [CLUSTER clusterid] [LOB colid.fid.blockid]\n"
+        "         [FILE rfn] [BLOCK blockid] [COLUMN coltype] [TO filename]\n"
+        "  Note: \n"
+        "     coltype -- SKIP CHAR VARCHAR VARCHAR2 LONG DATE VARRAY/NARRAY \n"
+        "             -- NUMBER RAW LONGRAW TIMESTAMP TIMESTAMPTZ\n"
+        "             -- TIMESTAMPLTZ BINARY_FLOAT BINARY_DOUBLE\n",
+        stdout);
+}
+
+// Splits "owner.table" at its first "."; false (with a message) when a part
+// is longer than a dictionary name can be.
+bool splitOwnerTable(const char* arg, char* owner, char* table) {
+  owner[0] = table[0] = 0;
+  const char* dot = strchr(arg, '.');
+  if (dot == nullptr) return true;
+  const size_t ownerLength = dot - arg;
+  const size_t tableLength = strlen(dot + 1);
+  if (ownerLength > kMaxOwnerName) {
+    printf("  Owner is longer than %zu characters, refused: %.40s...\n", kMaxOwnerName, arg);
+    return false;
+  }
+  if (tableLength > kMaxTableName) {
+    printf("  Table name is longer than %zu characters, refused: %.40s...\n", kMaxTableName,
+           dot + 1);
+    return false;
+  }
+  memcpy(owner, arg, ownerLength);
+  owner[ownerLength] = 0;
+  memcpy(table, dot + 1, tableLength + 1);
+  return true;
+}
+
+bool endsWithDmp(const char* name) {
+  const size_t n = strlen(name);
+  return n > 4 && strcasecmp(name + n - 4, ".DMP") == 0;
+}
+
+void writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEntry& object,
+                       DictColumnEntry& column, const TableDescriptor& desc) {
+  const std::string base = scriptBaseName(args.asName, object.name);
+  std::string statement;
+  getCreateSyntax(statement, column, object, args.asName, 1);
+  if (FILE* f = fopen(createScriptName(base).c_str(), "w+")) {
+    writeCreateScript(f, statement);
+    fclose(f);
+  }
+  if (FILE* f = fopen(controlFileName(base, args.partition).c_str(), "w+")) {
+    ControlFileSpec spec;
+    spec.tableArgument = args.table;
+    spec.dataFile = args.fileName;
+    spec.tableName = base;
+    spec.recordTag = st.user.recordTag;
+    spec.recordTagLength = st.user.recordTagLength;
+    spec.fieldTag = st.user.fieldTag;
+    spec.fieldTagLength = st.user.fieldTagLength;
+    spec.rowAddress = st.ctx.rowAddress != 0;
+    spec.lobStorage = st.ctx.lobStorage;
+    writeControlFile(f, spec, desc);
+    fclose(f);
+  }
+}
+
+void unloadTable(ZUTState& st, const UnloadArgs& args) {
+  SessionContext& ctx = st.ctx;
+  copyUserTags(ctx, st.user);
+  const uint8_t savedStyle = ctx.outputStyle;
+  if (strlen(args.fileName) > 4) ctx.outputStyle = endsWithDmp(args.fileName) ? 1 : 0;
+
+  struct Restore {
+    SessionContext& ctx;
+    uint8_t style;
+    ~Restore() { ctx.outputStyle = style; }
+  } restore{ctx, savedStyle};
+
+  char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
+  if (!splitOwnerTable(args.table, owner, tableName)) return;
+  if (owner[0] == 0 || tableName[0] == 0) return;
+
+  DictUserEntry user;
+  if (!getORASYSUSER(user, owner)) {
+    printf("  USER %s does not exists!\n", owner);
+    return;
+  }
+  DictObjectEntry object;
+  object.resolvedId = 0;
+  if (!getORASYSOBJ(object, user.userId, tableName, args.partition)) {
+    printf("  TABLE %s.%s does not exists!\n", owner, tableName);
+    return;
+  }
+
+  // The segments to unload. A partitioned table has no segment of its own:
+  // without PARTITION every partition and subpartition with a segment is
+  // unloaded into the one output. Otherwise obj# + 1 is tried, where an
+  // index-organized table keeps its segment.
+  std::vector<DictTableEntry> segments;
+  DictTableEntry table;
+  if (getORASYSTAB(table, object.resolvedId)) {
+    segments.push_back(table);
+  } else {
+    if (args.partition[0] == 0) segments = findPartitionSegments(object);
+    if (segments.empty() && getORASYSTAB(table, object.resolvedId + 1)) segments.push_back(table);
+  }
+  if (st.user.tablespace != 0)
+    segments.erase(std::remove_if(segments.begin(), segments.end(),
+                                  [&](const DictTableEntry& t) {
+                                    return t.tablespace != st.user.tablespace;
+                                  }),
+                   segments.end());
+  if (segments.empty()) return;
+
+  std::unique_ptr<TableDescriptor> desc(new TableDescriptor);
+  DictColumnEntry column;
+  ctx.columnCount = 0;
+  getORACOLTYPE(column, object, args.partition, ctx, *desc);
+  printDate();
+
+  // An explicit OBJECT names the one data object to read.
+  std::vector<UnloadSegment> plan;
+  if (args.objd != 0 && segments.size() > 1) {
+    UnloadSegment s;
+    s.objd = args.objd;
+    s.cluster = args.clusterGiven ? args.cluster : 0;
+    plan.push_back(s);
+  } else {
+    for (const DictTableEntry& t : segments) {
+      UnloadSegment s;
+      s.objd = args.objd != 0 ? args.objd : t.dataObjId;
+      s.file = t.file;
+      s.block = t.block;
+      s.cluster = args.clusterGiven ? args.cluster : t.cluster;
+      plan.push_back(s);
+    }
+  }
+
+  const char* outName = args.fileName;
+  if (outName[0] == 0 && ctx.outputStyle == 1) outName = kDefaultDmpFile;
+  if (ctx.outputStyle == 0 && args.fileName[0] != 0)
+    writeTableScripts(st, args, object, column, *desc);
+
+  FILE* out = openUnloadOutput(st, outName);
+  // Dump rows are binary: when the dump file cannot be created the rows come
+  // as text on standard output instead.
+  if (out == stdout) ctx.outputStyle = 0;
+  if (ctx.outputStyle == 1) {
+    std::string statement;
+    getCreateSyntax(statement, column, object, args.asName, 0);
+    writeDmpPrologue(out, ctx, st.user.charset, st.user.nlsCharset, user.name,
+                     scriptBaseName(args.asName, object.name), statement, *desc);
+  }
+
+  for (const UnloadSegment& s : plan) {
+    if (ctx.rowsUnloaded >= ctx.rowLimit) break;
+    printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
+    if (unloadByExtentList(out, st, args.extentList, s) == 0)
+      unloadBySegmentHeader(out, st, s, args.file, args.block);
+  }
+
+  if (out != stdout) {
+    if (ctx.outputStyle == 1) {
+      printDmpDataEnd(out);
+      printDmpTail(out);
+    }
+  }
+  closeOutputFile(out);
+  printf("Sucessfully unload %llu rows ...\n", static_cast<unsigned long long>(ctx.rowsUnloaded));
+  printDate();
+}
+
+void unloadObject(ZUTState& st, const UnloadArgs& args) {
+  SessionContext& ctx = st.ctx;
+  const uint8_t savedStyle = ctx.outputStyle;
+  ctx.outputStyle = 0;  // an object unload always writes text
+  copyUserTags(ctx, st.user);
+  ctx.columnCount = args.columnWords;
+  for (int i = args.columnWords; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
+
+  FILE* out = openUnloadOutput(st, args.fileName);
+  FILE* list = fopen(args.extentList, "r");
+  const bool listed = list != nullptr;
+  if (list) fclose(list);
+  printDate();
+
+  UnloadSegment s;
+  s.objd = args.objd;
+  s.file = args.file;
+  s.block = args.block;
+  s.cluster = args.cluster;
+  // With both FILE and BLOCK the segment header is read directly; a list
+  // that does not list the object (or no list) also leads there.
+  const bool headerGiven = args.file != 0 && args.block != 0;
+  if (!listed || headerGiven || unloadByExtentList(out, st, args.extentList, s) == 0)
+    unloadBySegmentHeader(out, st, s, args.file, args.block);
+
+  printf("Sucessfully unload %llu rows ...\n", static_cast<unsigned long long>(ctx.rowsUnloaded));
+  printDate();
+  closeOutputFile(out);
+  ctx.rowLimit = kNoRowLimit;
+  ctx.outputStyle = savedStyle;
+}
+
+}  // namespace
+
+void runUnloadCommand(ZUTState& st) {
+  SessionContext& ctx = st.ctx;
+  clearUnloadState(ctx);
+  std::unique_ptr<UnloadArgs> args(new UnloadArgs);
+  if (parseUnloadArgs(st.cmd, ctx, *args) != 0) return;
+  snprintf(st.fileName, sizeof st.fileName, "%s", args->fileName);
+
+  if (args->table[0] != 0 && isDictionaryTable(args->table)) {
+    char what[64];
+    snprintf(what, sizeof what, "UNLOAD TABLE %.40s", args->table);
+    reportCommandUnavailable(what);
+  } else if (args->table[0] != 0) {
+    unloadTable(st, *args);
+  } else if (args->objd != 0) {
+    unloadObject(st, *args);
+  } else {
+    printUnloadUsage();
+  }
+}
+
+void runDescCommand(ZUTState& st) {
+  CommandBuffer& cmd = st.cmd;
+  if (scanNextWord(cmd) == 0) {
+    fputs("  DESC owner.tablename [partition]\n", stdout);
+    return;
+  }
+  const std::string arg(cmd.text + cmd.start, cmd.end - cmd.start);
+  char partition[kMaxPartitionName + 1] = {};
+  if (scanNextWord(cmd) > 0) {
+    const size_t n = cmd.end - cmd.start;
+    if (n > kMaxPartitionName) {
+      printf("  Partition name is longer than %zu characters, refused: %.40s...\n",
+             kMaxPartitionName, cmd.text + cmd.start);
+      return;
+    }
+    memcpy(partition, cmd.text + cmd.start, n);
+  }
+  char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
+  if (!splitOwnerTable(arg.c_str(), owner, tableName)) return;
+  if (owner[0] == 0 || tableName[0] == 0) return;
+
+  DictUserEntry user;
+  if (!getORASYSUSER(user, owner)) {
+    printf("  USER %s does not exists!\n", owner);
+    return;
+  }
+  DictObjectEntry object;
+  object.resolvedId = 0;
+  if (!getORASYSOBJ(object, user.userId, tableName, partition)) {
+    printf("  TABLE %s.%s does not exists!\n", owner, tableName);
+    return;
+  }
+  fputs("\n", stdout);
+  DictTableEntry table;
+  getORASYSTAB(table, object.resolvedId);
+  printf("Storage(OBJ#=%u OBJD=%u TS=%u FILE=%u BLOCK=%u CLUSTER=%u)\n", table.objId,
+         table.dataObjId, table.tablespace, table.file, table.block, table.cluster);
+  DictColumnEntry column;
+  getORASYSCOL(stdout, column, object.objId);
+  fputs("\n", stdout);
+}

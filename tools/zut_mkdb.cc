@@ -16,6 +16,8 @@
 #include <vector>
 
 #include "tools/builder/datafile_builder.h"
+#include "tools/builder/demo_db.h"
+#include "tools/builder/dict_files.h"
 
 namespace {
 
@@ -31,6 +33,9 @@ struct Description {
   Defaults defaults;
   std::vector<mkdb::FileImage> files;
   std::string config;
+  // Dictionary files to write under ZUTDICT (the demo schema's).
+  bool hasDictionary = false;
+  mkdb::DictionaryRows dictionary;
 };
 
 bool parseNumber(const std::string& w, uint64_t& v) {
@@ -212,6 +217,13 @@ bool parseLine(const std::string& line, Description& desc, std::string& error) {
     ok = parseFile(p, desc);
   } else if (key == "config") {
     ok = p.word(desc.config);
+  } else if (key == "demo") {
+    // The demo schema: its data file users01.dbf and its dictionary files.
+    mkdb::DemoDatabase db = mkdb::buildDemoDatabase("");
+    for (const mkdb::FileImage& f : db.files) desc.files.push_back(f);
+    desc.dictionary = db.dictionary;
+    desc.hasDictionary = true;
+    ok = true;
   } else if (key == "segment" || key == "data" || key == "poke") {
     if (desc.files.empty()) {
       error = key + " comes before any file";
@@ -275,6 +287,10 @@ int main(int argc, char** argv) {
   }
   if (!desc.config.empty() && mkdb::writeConfigFile(desc.config, desc.files) != 0) {
     fprintf(stderr, "zut-mkdb: cannot write %s\n", desc.config.c_str());
+    return 1;
+  }
+  if (desc.hasDictionary && !mkdb::writeDictionaryFiles("ZUTDICT", desc.dictionary)) {
+    fprintf(stderr, "zut-mkdb: cannot write the dictionary files under ZUTDICT\n");
     return 1;
   }
   return 0;

@@ -197,17 +197,17 @@ void writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEnt
     fclose(f);
   }
   if (FILE* f = fopen(controlFileName(base, args.partition).c_str(), "w+")) {
-    ControlFileSpec spec;
-    spec.tableArgument = args.table;
-    spec.dataFile = args.fileName;
-    spec.tableName = base;
-    spec.recordTag = st.user.recordTag;
-    spec.recordTagLength = st.user.recordTagLength;
-    spec.fieldTag = st.user.fieldTag;
-    spec.fieldTagLength = st.user.fieldTagLength;
-    spec.rowAddress = st.ctx.rowAddress != 0;
-    spec.lobStorage = st.ctx.lobStorage;
-    writeControlFile(f, spec, desc);
+    ControlFileSpec control;
+    control.tableArgument = args.table;
+    control.dataFile = args.fileName;
+    control.tableName = base;
+    control.recordTag = st.user.recordTag;
+    control.recordTagLength = st.user.recordTagLength;
+    control.fieldTag = st.user.fieldTag;
+    control.fieldTagLength = st.user.fieldTagLength;
+    control.rowAddress = st.ctx.rowAddress != 0;
+    control.lobStorage = st.ctx.lobStorage;
+    writeControlFile(f, control, desc);
     fclose(f);
   }
 }

@@ -35,7 +35,7 @@ struct ControlFileSpec {
 
 // The SQL*Loader control file for the columns of desc. A position no column
 // line describes (type 0) is skipped by the row printer and has no field.
-void writeControlFile(FILE* out, const ControlFileSpec& spec, const TableDescriptor& desc);
+void writeControlFile(FILE* out, const ControlFileSpec& control, const TableDescriptor& desc);
 
 // Export dump prologue for the table in desc and ctx: header with the owner,
 // TABLE with the base name, the one-line CREATE statement, INSERT, the

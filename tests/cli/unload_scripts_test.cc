@@ -18,11 +18,11 @@ TableColumn column(const char* name, uint8_t type, uint16_t length = 0) {
   return c;
 }
 
-std::string controlFile(const ControlFileSpec& spec, const TableDescriptor& desc) {
+std::string controlFile(const ControlFileSpec& control, const TableDescriptor& desc) {
   char* buf = nullptr;
   size_t size = 0;
   FILE* f = open_memstream(&buf, &size);
-  writeControlFile(f, spec, desc);
+  writeControlFile(f, control, desc);
   fclose(f);
   std::string s(buf, size);
   free(buf);

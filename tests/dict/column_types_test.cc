@@ -16,7 +16,7 @@ using namespace mkdb;
 
 struct TypeRow {
   const char* what;
-  DictColumnSpec spec;
+  DictColumnSpec column;
   const char* desc;    // DESC text, after the name
   const char* create;  // CREATE clause, after the quoted name
 };
@@ -98,7 +98,7 @@ const TypeRow kTypeRows[] = {
 DictionaryRows typeTable() {
   DictionaryRows r;
   std::vector<DictColumnSpec> specs;
-  for (const TypeRow& row : kTypeRows) specs.push_back(row.spec);
+  for (const TypeRow& row : kTypeRows) specs.push_back(row.column);
   addDictTable(r, "SCOTT", "ALLTYPES", {kTableObj, 4, 4, 130, 0}, specs, kTableObj);
   return r;
 }
@@ -116,9 +116,9 @@ TEST(ColumnTypes, DescTextAndCreateClauseOfEveryTypeRow) {
   for (const TypeRow& row : kTypeRows) {
     i++;
     char head[64];
-    snprintf(head, sizeof head, "%3d %3d %3d %-30s", i, i, i, row.spec.name.c_str());
+    snprintf(head, sizeof head, "%3d %3d %3d %-30s", i, i, i, row.column.name.c_str());
     listing += std::string(head) + row.desc;
-    statement += " \"" + row.spec.name + "\" " + row.create + (i < n ? "," : "");
+    statement += " \"" + row.column.name + "\" " + row.create + (i < n ? "," : "");
   }
   statement += ")";
   DictColumnEntry scratch;

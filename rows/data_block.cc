@@ -374,6 +374,9 @@ bool followRowChain(FILE* stream, SessionContext& ctx, ChainWorker& worker, int 
       return false;
     }
     if (getBlockType(*w) != kBlockTypeData) return false;
+    // A block found at the address but carrying another address was moved
+    // there: its slot holds a piece of some other row.
+    if (getBlockRDBA(*w) != next) return false;
     if (dataRows && getDataObjectID(*w) != objd) return false;
     int pieceTable = table;
     if (getDataFlag(*w) & kDataFlagCompressed) {

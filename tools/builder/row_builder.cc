@@ -477,7 +477,12 @@ int addRowBlock(FileImage& f, uint32_t block, const DataBlockPlan& plan) {
 }
 
 std::vector<uint32_t> packRows(FileImage& f, uint32_t firstBlock, const std::vector<TableRow>& rows,
-                               const PackOptions& options) {
+                               const PackOptions& options,
+                               std::vector<std::vector<uint32_t>>* placement) {
+  if (placement) placement->assign(rows.size(), {});
+  const auto placed = [&](size_t row, std::pair<size_t, uint16_t> at) {
+    if (placement) (*placement)[row].push_back(firstBlock + static_cast<uint32_t>(at.first));
+  };
   DataBlockPlan shape;
   shape.itls = options.itls;
   shape.headerShift = options.headerShift;
@@ -517,10 +522,14 @@ std::vector<uint32_t> packRows(FileImage& f, uint32_t firstBlock, const std::vec
       body.head = pk.address(headAt);
       const auto bodyAt = pk.place(cur + 1, body);
       pk.piece(headAt).next = pk.address(bodyAt);
+      placed(i, headAt);
+      placed(i, bodyAt);
       continue;
     }
     if (row.placement == TableRow::kInPlace && fitsOne) {
-      cur = pk.place(cur, whole).first;
+      const auto wholeAt = pk.place(cur, whole);
+      cur = wholeAt.first;
+      placed(i, wholeAt);
       continue;
     }
     // A chained row: by request in that many pieces, or by size.
@@ -542,6 +551,7 @@ std::vector<uint32_t> packRows(FileImage& f, uint32_t firstBlock, const std::vec
     std::vector<std::pair<size_t, uint16_t>> at;
     for (size_t k = 0; k < pieces.size(); k++) {
       at.push_back(pk.place(k == 0 ? cur : at.back().first + 1, pieces[k]));
+      placed(i, at.back());
     }
     cur = at.front().first;
     for (size_t k = 0; k + 1 < at.size(); k++) pk.piece(at[k]).next = pk.address(at[k + 1]);

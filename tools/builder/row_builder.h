@@ -113,9 +113,12 @@ struct PackOptions {
 // blocks to the file. Trailing NULL columns are not stored. A row too large
 // for one block is chained over as many blocks as it needs; a column too
 // large for one piece is split across pieces (N and P flags). Returns the
-// blocks written, in order (empty when a row cannot be placed at all).
+// blocks written, in order (empty when a row cannot be placed at all). With
+// placement, (*placement)[i] receives the blocks holding the pieces of rows[i]
+// (the head first), so tests know which rows a damaged block touches.
 std::vector<uint32_t> packRows(FileImage& f, uint32_t firstBlock, const std::vector<TableRow>& rows,
-                               const PackOptions& options);
+                               const PackOptions& options,
+                               std::vector<std::vector<uint32_t>>* placement = nullptr);
 
 // ---- basic compression ----
 

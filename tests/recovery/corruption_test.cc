@@ -556,7 +556,7 @@ struct Tally {
 uint32_t seedsPerKind() {
   if (const char* e = getenv("ZUT_CORRUPTION_SEEDS")) return static_cast<uint32_t>(atoi(e));
 #if defined(__SANITIZE_ADDRESS__)
-  return 6;
+  return 12;
 #else
   return 30;
 #endif

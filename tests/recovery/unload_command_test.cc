@@ -49,7 +49,7 @@ enum Kind { kRandomBlock, kZeroBlock, kFlippedBits, kSegmentHeader, kSwapped, kK
 
 TEST(DamagedUnload, UntouchedTablesUnloadWholeThroughBothPaths) {
 #if defined(__SANITIZE_ADDRESS__)
-  const uint32_t seeds = 1;
+  const uint32_t seeds = 2;
 #else
   const uint32_t seeds = 3;
 #endif

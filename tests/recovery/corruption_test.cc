@@ -630,7 +630,7 @@ TEST(CorruptionSurvival, EveryIntactRowComesBackThroughEveryPath) {
             }
             at = next;
           }
-          if (d.checked) EXPECT_EQ(0u, foreign) << "rows from damaged blocks despite BLOCK_CHECK";
+          EXPECT_EQ(0u, d.checked ? foreign : 0u) << "rows from damaged blocks despite BLOCK_CHECK";
           EXPECT_EQ(0u, missing[0]) << "rows missing from the extent list unload";
           EXPECT_EQ(0u, missing[1]) << "rows missing from the segment header unload";
           EXPECT_EQ(0u, missing[2]) << "rows missing from the full scan";

@@ -1,6 +1,7 @@
 // Corruption survival. A builder database (a heap table with chained,
 // migrated and long rows over several extents and extent map blocks, a
-// basic-compressed table, a clustered table and an index-organized table) is
+// basic-compressed table, a clustered table and an index-organized table with
+// overflow rows), in both byte orders and at several block sizes, is
 // damaged in many seeded ways and unloaded through every path a user has:
 //   - the recovery path: the extent map of all data blocks (SCAN EXTENT),
 //     then every extent of the object from that list (UNLOAD OBJECT with an
@@ -42,7 +43,6 @@
 
 namespace {
 
-constexpr uint32_t kBlockSize = 2048;
 constexpr uint16_t kRfn = 6;
 constexpr uint32_t kFileBlocks = 420;
 // Output far beyond the database's rows means a runaway decoder.
@@ -69,6 +69,7 @@ struct Table {
 
 struct Database {
   uint8_t order = mkdb::kLittle;
+  uint32_t blockSize = 2048;
   std::vector<Table> tables;
   std::vector<uint8_t> bytes;        // the whole intact file
   std::vector<uint32_t> dataBlocks;  // blocks holding rows of some table
@@ -92,6 +93,7 @@ class Builder {
   mkdb::FileImage f;
   std::mt19937 rng{777};
   uint32_t nextFree = 10;
+  uint32_t blockSize = 2048;
 
   std::string letters(size_t n) {
     std::string out;
@@ -100,8 +102,11 @@ class Builder {
   }
 
   void segment(Table& t, uint32_t first, uint32_t end) {
-    for (uint32_t b = first; b < end; b += 8)
-      t.extents.push_back(mkdb::extentAt(f, b, std::min(8u, end - b)));
+    // Shorter extents in bigger blocks, so that every table still has
+    // several of them and the heap spills into map blocks.
+    const uint32_t length = std::max(2u, 16384u / blockSize);
+    for (uint32_t b = first; b < end; b += length)
+      t.extents.push_back(mkdb::extentAt(f, b, std::min(length, end - b)));
     mkdb::SegmentPlan plan;
     plan.block = t.header = nextFree++;
     plan.objd = t.objd;
@@ -123,7 +128,7 @@ class Builder {
     for (int i = 0; i < 260; i++) {
       mkdb::TableRow r;
       const std::string a = "h" + std::to_string(i) + letters(rng() % 30);
-      const std::string b = letters(i % 40 == 9 ? 2 * kBlockSize + rng() % 1000 : 1 + rng() % 60);
+      const std::string b = letters(i % 40 == 9 ? 2 * blockSize + rng() % 1000 : 1 + rng() % 60);
       r.values = {num(i), str(a), str(b)};
       if (i % 13 == 4) r.placement = mkdb::TableRow::kMigrated;
       if (i % 19 == 7) {
@@ -225,6 +230,13 @@ class Builder {
       mkdb::IotRow r;
       const std::string a = "k" + letters(1 + rng() % 20), b = letters(1 + rng() % 40);
       r.values = {num(i), str(a), str(b)};
+      // Some rows keep their last column in the overflow segment, some
+      // also split the middle one between the leaf and the overflow piece.
+      if (i % 3 == 0) r.overflowFrom = 2;
+      if (i % 10 == 5) {
+        r.overflowFrom = 2;
+        r.splitAt = 1;
+      }
       rows.push_back(r);
       lines.push_back(lineOf({std::to_string(i), a, b}));
     }
@@ -235,23 +247,24 @@ class Builder {
     const uint32_t first = nextFree;
     const mkdb::IotLayout layout = mkdb::packIndexOrganized(f, first, rows, options);
     EXPECT_EQ((rows.size() + kPerLeaf - 1) / kPerLeaf, layout.leaves.size());
-    for (size_t i = 0; i < rows.size() && i / kPerLeaf < layout.leaves.size(); i++) {
-      t.rows.push_back({lines[i], {layout.leaves[i / kPerLeaf]}});
-    }
+    EXPECT_FALSE(layout.overflow.empty());
+    for (size_t i = 0; i < layout.rowBlocks.size(); i++) t.rows.push_back({lines[i], layout.rowBlocks[i]});
     nextFree = first + 1 + static_cast<uint32_t>(layout.leaves.size() + layout.overflow.size());
     segment(t, first, first + 1 + static_cast<uint32_t>(layout.leaves.size()));
     return t;
   }
 };
 
-Database* buildDatabase(uint8_t order) {
+Database* buildDatabase(uint8_t order, uint32_t blockSize) {
   auto* d = new Database;
   d->order = order;
+  d->blockSize = blockSize;
   TempDir dir;
   Builder b;
+  b.blockSize = blockSize;
   b.f.path = dir.file("intact.dbf");
   b.f.byteOrder = order;
-  b.f.blockSize = kBlockSize;
+  b.f.blockSize = blockSize;
   b.f.rfn = b.f.fileNumber = kRfn;
   b.f.blocks = kFileBlocks;
   mkdb::addFileHeader(b.f);
@@ -267,9 +280,13 @@ Database* buildDatabase(uint8_t order) {
   return d;
 }
 
-const Database& database(uint8_t order) {
-  static Database* db[2] = {buildDatabase(mkdb::kLittle), buildDatabase(mkdb::kBig)};
-  return *db[order & 1];
+// The databases the suite damages: byte order and block size.
+constexpr int kDatabases = 4;
+const Database& database(int which) {
+  static Database* db[kDatabases] = {
+      buildDatabase(mkdb::kLittle, 2048), buildDatabase(mkdb::kBig, 2048),
+      buildDatabase(mkdb::kLittle, 8192), buildDatabase(mkdb::kBig, 16384)};
+  return *db[which];
 }
 
 enum Kind {
@@ -302,10 +319,10 @@ struct Damage {
   bool checked = true;
 };
 
-bool verifies(const uint8_t* b) {
+bool verifies(const uint8_t* b, uint32_t blockSize) {
   uint16_t x = 0;
   bool zero = true;
-  for (uint32_t i = 0; i < kBlockSize; i += 2) {
+  for (uint32_t i = 0; i < blockSize; i += 2) {
     x ^= static_cast<uint16_t>(b[i] | b[i + 1] << 8);
     zero = zero && b[i] == 0 && b[i + 1] == 0;
   }
@@ -314,10 +331,11 @@ bool verifies(const uint8_t* b) {
 
 Damage damage(const Database& db, Kind kind, uint32_t seed) {
   Damage d{db.bytes, {}};
+  const uint32_t blockSize = db.blockSize;
   std::mt19937 rng(seed * 7919u + kind);
   const auto pick = [&](const std::vector<uint32_t>& v) { return v[rng() % v.size()]; };
   const auto at = [&](uint32_t block) {
-    return d.bytes.data() + static_cast<size_t>(block) * kBlockSize;
+    return d.bytes.data() + static_cast<size_t>(block) * blockSize;
   };
   const auto flipBits = [&](uint32_t block, uint32_t from, uint32_t to) {
     const int flips = 1 + static_cast<int>(rng() % 4);
@@ -331,11 +349,11 @@ Damage damage(const Database& db, Kind kind, uint32_t seed) {
     case kKinds:
       break;
     case kRandomBlock:
-      for (uint32_t i = 0; i < kBlockSize; i++) at(block)[i] = static_cast<uint8_t>(rng());
+      for (uint32_t i = 0; i < blockSize; i++) at(block)[i] = static_cast<uint8_t>(rng());
       d.blocks.insert(block);
       break;
     case kZeroBlock:
-      std::fill(at(block), at(block) + kBlockSize, 0);
+      std::fill(at(block), at(block) + blockSize, 0);
       d.blocks.insert(block);
       break;
     case kTornBlock: {
@@ -344,7 +362,7 @@ Damage damage(const Database& db, Kind kind, uint32_t seed) {
         other = db.dataBlocks[(std::find(db.dataBlocks.begin(), db.dataBlocks.end(), block) -
                                db.dataBlocks.begin() + 1) %
                               db.dataBlocks.size()];
-      std::copy(at(other) + kBlockSize / 2, at(other) + kBlockSize, at(block) + kBlockSize / 2);
+      std::copy(at(other) + blockSize / 2, at(other) + blockSize, at(block) + blockSize / 2);
       d.blocks.insert(block);
       break;
     }
@@ -353,35 +371,35 @@ Damage damage(const Database& db, Kind kind, uint32_t seed) {
       flipBits(block, 20, 260);
       break;
     case kRowBits:  // row headers, column lengths and next piece addresses
-      flipBits(block, kBlockSize / 2, kBlockSize - 4);
+      flipBits(block, blockSize / 2, blockSize - 4);
       break;
     case kSegmentHeader: {
       const uint32_t header = db.tables[rng() % db.tables.size()].header;
-      for (uint32_t i = 0; i < kBlockSize; i++) at(header)[i] = static_cast<uint8_t>(rng());
+      for (uint32_t i = 0; i < blockSize; i++) at(header)[i] = static_cast<uint8_t>(rng());
       d.blocks.insert(header);
       break;
     }
     case kMapBlockLost: {
       const Table& t = db.tables[0];
       const uint32_t map = pick(t.mapBlocks);
-      std::fill(at(map), at(map) + kBlockSize, 0);
+      std::fill(at(map), at(map) + blockSize, 0);
       d.blocks.insert(map);
       break;
     }
     case kTruncated: {
       const uint32_t keep = block;
-      d.bytes.resize(static_cast<size_t>(keep) * kBlockSize + rng() % kBlockSize);
+      d.bytes.resize(static_cast<size_t>(keep) * blockSize + rng() % blockSize);
       for (uint32_t b = keep; b < kFileBlocks; b++) d.blocks.insert(b);
       break;
     }
     case kFileHeader:
-      for (uint32_t i = 0; i < kBlockSize; i++) at(1)[i] = static_cast<uint8_t>(rng());
+      for (uint32_t i = 0; i < blockSize; i++) at(1)[i] = static_cast<uint8_t>(rng());
       d.blocks.insert(1);
       break;
     case kMovedBlocks: {
       uint32_t other = pick(db.dataBlocks);
       if (other == block) other = block + 1;
-      std::swap_ranges(at(block), at(block) + kBlockSize, at(other));
+      std::swap_ranges(at(block), at(block) + blockSize, at(other));
       d.blocks.insert(block);
       d.blocks.insert(other);
       return d;
@@ -392,21 +410,21 @@ Damage damage(const Database& db, Kind kind, uint32_t seed) {
         const uint32_t b = pick(db.dataBlocks);
         switch (rng() % 3) {
           case 0:
-            for (uint32_t i = 0; i < kBlockSize; i++) at(b)[i] = static_cast<uint8_t>(rng());
+            for (uint32_t i = 0; i < blockSize; i++) at(b)[i] = static_cast<uint8_t>(rng());
             break;
           case 1:
-            std::fill(at(b), at(b) + kBlockSize, 0);
+            std::fill(at(b), at(b) + blockSize, 0);
             break;
           default:
             for (int i = 0; i < 6; i++)
-              at(b)[20 + rng() % (kBlockSize - 24)] ^= static_cast<uint8_t>(1u << (rng() % 8));
+              at(b)[20 + rng() % (blockSize - 24)] ^= static_cast<uint8_t>(1u << (rng() % 8));
         }
         d.blocks.insert(b);
       }
       break;
   }
   for (uint32_t b : d.blocks) {
-    if (static_cast<size_t>(b + 1) * kBlockSize <= d.bytes.size() && verifies(at(b)))
+    if (static_cast<size_t>(b + 1) * blockSize <= d.bytes.size() && verifies(at(b), blockSize))
       d.checked = false;
   }
   return d;
@@ -449,9 +467,9 @@ std::string slurp(const std::string& path) {
   resizeReadAheadCache(cache, kDefaultCacheSize);
   resizeReadAheadCache(lob, kDefaultCacheSize);
   SessionContext ctx;
-  ctx.blockSize = kBlockSize;
+  ctx.blockSize = db.blockSize;
   ctx.byteOrder = db.order;
-  ctx.blockBuffer = static_cast<unsigned char*>(calloc(kBlockSize, 1));
+  ctx.blockBuffer = static_cast<unsigned char*>(calloc(db.blockSize, 1));
   ctx.dataCache = &cache;
   ctx.lobCache = &lob;
   ctx.corruptList = &corrupt;
@@ -565,15 +583,16 @@ uint32_t seedsPerKind() {
 TEST(CorruptionSurvival, EveryIntactRowComesBackThroughEveryPath) {
   Tally tally;
   const uint32_t seeds = seedsPerKind();
-  for (const uint8_t order : {mkdb::kLittle, mkdb::kBig}) {
-    const Database& db = database(order);
+  for (int which = 0; which < kDatabases; which++) {
+    const Database& db = database(which);
     ASSERT_FALSE(db.bytes.empty());
     ASSERT_EQ(4u, db.tables.size());
     for (int kind = kNone; kind < kKinds; kind++) {
       for (uint32_t seed = 0; seed < (kind == kNone ? 1 : seeds); seed++) {
         const Damage d = damage(db, static_cast<Kind>(kind), seed);
         SCOPED_TRACE(testing::Message()
-                     << (order ? "big-endian " : "") << kKindNames[kind] << " seed " << seed
+                     << (db.order ? "big-endian " : "") << db.blockSize << " bytes "
+                     << kKindNames[kind] << " seed " << seed
                      << " blocks " << testing::PrintToString(d.blocks));
         TempDir dir;
         {

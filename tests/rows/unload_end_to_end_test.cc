@@ -272,7 +272,9 @@ class UnloadEndToEnd : public testing::TestWithParam<std::pair<uint8_t, uint32_t
     EXPECT_EQ("SCOTT", dump.userName);
     ASSERT_EQ(t.types.size(), dump.columnTypes.size());
     for (size_t i = 0; i < t.types.size(); i++) {
-      if (t.types[i] == kColLong) EXPECT_EQ(0x4000, dump.columnTypes[i].length);
+      if (t.types[i] == kColLong) {
+        EXPECT_EQ(0x4000, dump.columnTypes[i].length);
+      }
     }
     ASSERT_EQ(expected.rows.size(), dump.rows.size());
     for (size_t r = 0; r < dump.rows.size(); r++) ASSERT_EQ(expected.rows[r], dump.rows[r]) << "row " << r;

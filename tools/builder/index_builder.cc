@@ -252,13 +252,18 @@ IotLayout packIndexOrganized(FileImage& f, uint32_t firstBlock, const std::vecto
     pieceBytes = 0;
     return true;
   };
-  for (Placed& p : placed) {
+  layout.rowBlocks.resize(placed.size());
+  for (size_t k = 0; k < leaves.size(); k++)
+    for (size_t i : leaves[k]) layout.rowBlocks[i].push_back(layout.leaves[k]);
+  for (size_t i = 0; i < placed.size(); i++) {
+    Placed& p = placed[i];
     if (!p.overflow) continue;
     size_t need = 2 + 3;
     for (const Value& v : p.piece.columns) need += columnBytes(v);
     if (need > overflowRoom) return {};
     if (pieceBytes + need > overflowRoom && !flush()) return {};
     p.row.nonKey.next = RowAddress{blockAddress(f, next), static_cast<uint16_t>(pieces.size())};
+    layout.rowBlocks[i].push_back(next);
     pieces.push_back(p.piece);
     pieceBytes += need;
   }

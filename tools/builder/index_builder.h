@@ -93,6 +93,8 @@ struct IotLayout {
   uint32_t root = 0;                 // branch block
   std::vector<uint32_t> leaves;
   std::vector<uint32_t> overflow;    // overflow data blocks
+  // Per row, in input order: its leaf, then its overflow block if it has one.
+  std::vector<std::vector<uint32_t>> rowBlocks;
 };
 
 // Writes the branch block at firstBlock, the leaves after it and then the

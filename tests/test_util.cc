@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 
 TempDir::TempDir() {
@@ -55,4 +56,9 @@ RunResult runZut(const std::string& dir, const std::string& input) {
 std::string zutBanner() {
   return "ZUT: Oracle Data Rescue Tool, Release 0.1.0\n\n"
          "Reads data files of databases that cannot be opened and unloads their tables.\n\n";
+}
+
+std::string maskDateLines(const std::string& text) {
+  static const std::regex date("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\n");
+  return std::regex_replace(text, date, "<date>\n");
 }

@@ -27,3 +27,7 @@ RunResult runZut(const std::string& dir, const std::string& input);
 
 // The banner lines the tool starts with, so transcripts can be compared whole.
 std::string zutBanner();
+
+// The text with every date line ("2026-12-09 01:33:04") made "<date>", so
+// transcripts can be compared whole.
+std::string maskDateLines(const std::string& text);

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <regex>
 #include <string>
 
 #include "tests/test_util.h"
@@ -33,8 +32,7 @@ std::string session(const TempDir& dir, const std::string& input) {
   EXPECT_EQ(0, r.status);
   const std::string banner = zutBanner();
   EXPECT_EQ(banner, r.out.substr(0, banner.size()));
-  static const std::regex date("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\n");
-  return std::regex_replace(r.out.substr(banner.size()), date, "<date>\n");
+  return maskDateLines(r.out.substr(banner.size()));
 }
 
 bool exists(const TempDir& dir, const std::string& name) {

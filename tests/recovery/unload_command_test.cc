@@ -31,18 +31,6 @@ void writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// The text of a table's rows as an unload writes them.
-std::string expectedText(const mkdb::DemoTable& t) {
-  std::string s;
-  for (const mkdb::DemoRow& r : t.rows) {
-    size_t n = r.size();
-    while (n > 0 && !r[n - 1]) n--;
-    for (size_t i = 0; i < n; i++) s += (i ? "|" : "") + (r[i] ? *r[i] : "");
-    s += "\r\n";
-  }
-  return s;
-}
-
 uint32_t le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
 
 enum Kind { kRandomBlock, kZeroBlock, kFlippedBits, kSegmentHeader, kSwapped, kKinds };
@@ -122,7 +110,7 @@ TEST(DamagedUnload, UntouchedTablesUnloadWholeThroughBothPaths) {
         EXPECT_EQ(db.tables.size(), reports);
         EXPECT_GE(checked.size(), 3u);  // the case checks something
         for (const mkdb::DemoTable* t : checked) {
-          EXPECT_EQ(expectedText(*t), dir.read("t_" + t->name + ".txt")) << t->name;
+          EXPECT_EQ(mkdb::demoTableText(*t), dir.read("t_" + t->name + ".txt")) << t->name;
         }
       }
     }

@@ -24,8 +24,6 @@ Captured dumpBlock(SessionContext& ctx, const mkdb::Block& b) {
   return dumpLoaded(ctx);
 }
 
-std::string le16(size_t n) { return bytesOf({static_cast<int>(n & 0xFF), static_cast<int>(n >> 8)}); }
-
 TEST(DumpRowItems, ValuesNullsAndTrailingNulls) {
   TestSession s;
   setTypes(s.ctx, {kColNumber, kColVarchar2, kColVarchar2, kColNumber, kColDate, kColVarchar2});

@@ -427,6 +427,17 @@ void addPartitioned(Builder& b) {
 
 }  // namespace
 
+std::string demoTableText(const DemoTable& t) {
+  std::string s;
+  for (const DemoRow& r : t.rows) {
+    size_t n = r.size();
+    while (n > 0 && !r[n - 1]) n--;
+    for (size_t i = 0; i < n; i++) s += (i ? "|" : "") + (r[i] ? *r[i] : "");
+    s += "\r\n";
+  }
+  return s;
+}
+
 const DemoTable* DemoDatabase::table(const std::string& name) const {
   for (const DemoTable& t : tables)
     if (t.name == name) return &t;

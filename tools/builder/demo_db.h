@@ -58,6 +58,11 @@ DemoDatabase buildDemoDatabase(const std::string& dir);
 // files under dir/ZUTDICT. Returns 0, or 1 when something cannot be written.
 int writeDemoDatabase(const DemoDatabase& db, const std::string& dir, const std::string& config);
 
+// The text an unload writes for the table's rows with the default tags: "|"
+// between values, CR LF after each row, NULL as an empty field and trailing
+// NULL columns left out (they are not stored).
+std::string demoTableText(const DemoTable& t);
+
 // Oracle bytes of a value given as the tool's text for a column of this type:
 // VARCHAR2/VARCHAR/LONG as is, CHAR padded with blanks to the column length,
 // NUMBER, DATE ("YYYY-MM-DD HH:MI:SS"), TIMESTAMP and TIMESTAMP WITH LOCAL

@@ -7,25 +7,10 @@
 #include "datafile/block_reader.h"
 #include "rows/compress.h"
 #include "rows/guess_field.h"
+#include "rows/index_block.h"
 #include "rows/value_format.h"
 
 namespace {
-
-// Index block header fields that the live-row test reads, relative to D.
-constexpr size_t kIndexLevelOffset = 0;
-constexpr size_t kIndexOpcodeOffset = 2;
-constexpr size_t kIndexRowCountOffset = 8;
-constexpr size_t kIndexLeafDirectoryOffset = 36;
-constexpr uint8_t kIndexOpcodeIOT = 0x10;
-constexpr uint8_t kIndexRowDeleted = 0x01;
-
-inline void writeTag(FILE* stream, const char* tag, uint16_t length) {
-  if (length == 1) {
-    putc_unlocked(tag[0], stream);
-  } else if (length > 0) {
-    fwrite_unlocked(tag, 1, length < kTagSize ? length : kTagSize, stream);
-  }
-}
 
 inline uint8_t blockByte(const SessionContext& ctx, size_t off) {
   return readUB1(ctx.blockBuffer, ctx.blockSize, off);
@@ -465,7 +450,6 @@ void printDataRows2(FILE* stream, SessionContext& ctx, int table, int takeDelete
 int countDataRows(const SessionContext& ctx, int table) {
   if (ctx.blockBuffer == nullptr || getBlockType(ctx) != kBlockTypeData) return 0;
   const uint32_t d = getDataBeginOffset(ctx);
-  const uint32_t S = ctx.blockSize;
   const uint8_t dataType = getDataType(ctx);
   if (dataType == kDataTypeTable) {
     const uint8_t ntab = getTableCount(ctx);
@@ -482,15 +466,12 @@ int countDataRows(const SessionContext& ctx, int table) {
     }
     return 0;
   }
+  // An index-organized leaf: a live row is any row not marked deleted.
   if (dataType == kDataTypeIndex) {
-    if (blockByte(ctx, d + kIndexLevelOffset) != 0) return 0;
-    if (!(blockByte(ctx, d + kIndexOpcodeOffset) & kIndexOpcodeIOT)) return 0;
-    const uint32_t rows = sessionUB2(ctx, d + kIndexRowCountOffset);
-    for (uint32_t i = 0; i < rows; i++) {
-      const size_t entry = d + kIndexLeafDirectoryOffset + kRowEntrySize * static_cast<size_t>(i);
-      if (entry + kRowEntrySize > S) break;
-      const uint32_t start = d + sessionUB2(ctx, entry);
-      if (start < S && !(ctx.blockBuffer[start] & kIndexRowDeleted)) return 1;
+    if (getIndexColev(ctx) != 0 || !(getIndexCoopc(ctx) & kIndexOpcodeIOTRows)) return 0;
+    for (uint32_t i = 0; i < getIndexRowCount(ctx); i++) {
+      const uint32_t start = getIndexRowStart(ctx, i);
+      if (start != 0 && !(ctx.blockBuffer[start] & kIndexRowDeletedFlag)) return 1;
     }
   }
   return 0;

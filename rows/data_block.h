@@ -59,6 +59,15 @@ constexpr uint8_t kColumnLongLength = 254;
 constexpr uint16_t kITLCommitted = 0x8;
 constexpr uint16_t kITLUpperBoundCommit = 0x2;
 
+// Writes a FIELD_TAG or RECORD_TAG of the given length (at most kTagSize).
+inline void writeTag(FILE* stream, const char* tag, uint16_t length) {
+  if (length == 1) {
+    putc_unlocked(tag[0], stream);
+  } else if (length > 0) {
+    fwrite_unlocked(tag, 1, length < kTagSize ? length : kTagSize, stream);
+  }
+}
+
 // ---- data block layout accessors over the session block buffer ----
 
 // D: 44 + 24 × ITL count, plus 8 when the byte at 38 is 0x32.

@@ -7,14 +7,6 @@
 
 namespace {
 
-inline void writeTag(FILE* stream, const char* tag, uint16_t length) {
-  if (length == 1) {
-    putc_unlocked(tag[0], stream);
-  } else if (length > 0) {
-    fwrite_unlocked(tag, 1, length < kTagSize ? length : kTagSize, stream);
-  }
-}
-
 inline uint8_t indexUB1(const SessionContext& ctx, size_t off) {
   return sessionUB1(ctx, getDataBeginOffset(ctx) + off);
 }

@@ -52,6 +52,7 @@ void clearUnloadState(SessionContext& ctx) {
   ctx.rowLimit = kNoRowLimit;
   ctx.rowsUnloaded = 0;
   ctx.rowOutputMode = 0;
+  memset(ctx.unknownTypeWarnings, 0, sizeof ctx.unknownTypeWarnings);  // each unload warns afresh
   if (ctx.dataCache) emptyReadAheadCache(*ctx.dataCache);
   if (ctx.lobCache) emptyReadAheadCache(*ctx.lobCache);
   memset(ctx.fieldTag, 0, sizeof ctx.fieldTag);
@@ -182,6 +183,26 @@ bool splitOwnerTable(const char* arg, char* owner, char* table) {
   return true;
 }
 
+// Finds "owner.table" (and the partition, when named) in the dictionary
+// files. False when it is not there, after a message saying which part is
+// unknown; also false, silently, when the argument names no owner or table.
+bool findTableObject(const char* argument, const char* partition, DictUserEntry& user,
+                     DictObjectEntry& object) {
+  char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
+  if (!splitOwnerTable(argument, owner, tableName)) return false;
+  if (owner[0] == 0 || tableName[0] == 0) return false;
+  if (!getORASYSUSER(user, owner)) {
+    printf("  USER %s does not exists!\n", owner);
+    return false;
+  }
+  object.resolvedId = 0;
+  if (!getORASYSOBJ(object, user.userId, tableName, partition)) {
+    printf("  TABLE %s.%s does not exists!\n", owner, tableName);
+    return false;
+  }
+  return true;
+}
+
 bool endsWithDmp(const char* name) {
   const size_t n = strlen(name);
   return n > 4 && strcasecmp(name + n - 4, ".DMP") == 0;
@@ -224,21 +245,9 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
     ~Restore() { ctx.outputStyle = style; }
   } restore{ctx, savedStyle};
 
-  char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
-  if (!splitOwnerTable(args.table, owner, tableName)) return;
-  if (owner[0] == 0 || tableName[0] == 0) return;
-
   DictUserEntry user;
-  if (!getORASYSUSER(user, owner)) {
-    printf("  USER %s does not exists!\n", owner);
-    return;
-  }
   DictObjectEntry object;
-  object.resolvedId = 0;
-  if (!getORASYSOBJ(object, user.userId, tableName, args.partition)) {
-    printf("  TABLE %s.%s does not exists!\n", owner, tableName);
-    return;
-  }
+  if (!findTableObject(args.table, args.partition, user, object)) return;
 
   // The segments to unload. A partitioned table has no segment of its own:
   // without PARTITION every partition and subpartition with a segment is
@@ -389,21 +398,9 @@ void runDescCommand(ZUTState& st) {
     }
     memcpy(partition, cmd.text + cmd.start, n);
   }
-  char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
-  if (!splitOwnerTable(arg.c_str(), owner, tableName)) return;
-  if (owner[0] == 0 || tableName[0] == 0) return;
-
   DictUserEntry user;
-  if (!getORASYSUSER(user, owner)) {
-    printf("  USER %s does not exists!\n", owner);
-    return;
-  }
   DictObjectEntry object;
-  object.resolvedId = 0;
-  if (!getORASYSOBJ(object, user.userId, tableName, partition)) {
-    printf("  TABLE %s.%s does not exists!\n", owner, tableName);
-    return;
-  }
+  if (!findTableObject(arg.c_str(), partition, user, object)) return;
   fputs("\n", stdout);
   DictTableEntry table;
   getORASYSTAB(table, object.resolvedId);

@@ -24,18 +24,33 @@ bool startFields(FieldScanner& cursor, int minLength) {
   return true;
 }
 
-// Numeric field: signed decimal from at most the first 20 characters; the
-// caller stores it in its own width.
-int64_t numberField(const FieldScanner& cursor, int n) {
-  if (n <= 0) return 0;
-  return parseDecimalPrefix(cursor.text + cursor.start, n < 20 ? n : 20);
+// The next field as a number: signed decimal from at most its first 20
+// characters, 0 when the field is empty or missing; the caller stores it in
+// its own width. Returns whether the field has any characters, which a
+// required field must.
+bool nextNumber(FieldScanner& cursor, int64_t& value) {
+  const int n = scanNextField(cursor);
+  value = n > 0 ? parseDecimalPrefix(cursor.text + cursor.start, n < 20 ? n : 20) : 0;
+  return n > 0;
 }
 
-void textField(char* dst, const FieldScanner& cursor, int n) {
+// The next count fields, all required, as numbers into v.
+bool requiredNumbers(FieldScanner& cursor, int64_t* v, int count) {
+  for (int i = 0; i < count; i++)
+    if (!nextNumber(cursor, v[i])) return false;
+  return true;
+}
+
+// The next field as text into dst (kDictNameSize bytes, NUL-filled, longer
+// text cut). An empty or missing field clears an optional dst; a required
+// one is left as it was and false returned.
+bool nextText(FieldScanner& cursor, char* dst, bool required) {
+  int n = scanNextField(cursor);
+  if (n <= 0 && required) return false;
   memset(dst, 0, kDictNameSize);
-  if (n <= 0) return;
   if (n > kDictNameSize - 1) n = kDictNameSize - 1;
-  memcpy(dst, cursor.text + cursor.start, static_cast<size_t>(n));
+  if (n > 0) memcpy(dst, cursor.text + cursor.start, static_cast<size_t>(n));
+  return true;
 }
 
 bool sameName(const char* a, const char* b) {
@@ -62,6 +77,34 @@ bool nextRecord(FILE* f, char* buf, size_t size, FieldScanner& cursor) {
   return false;
 }
 
+// Calls visit(entry) for every line of a dictionary file that parses, in
+// file order, until visit returns false. Returns false when the file cannot
+// be opened.
+template <class Entry, class Visit>
+bool forEachRecord(const char* path, int (*parse)(Entry&, FieldScanner&), Entry& entry,
+                   Visit visit) {
+  FILE* f = openDictFile(path);
+  if (f == nullptr) return false;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  while (nextRecord(f, buf, sizeof buf, cursor))
+    if (parse(entry, cursor) == 0 && !visit(entry)) break;
+  fclose(f);
+  return true;
+}
+
+// The first line of a dictionary file that parses and matches: 1 found (entry
+// holds it), 0 not.
+template <class Entry, class Match>
+int findRecord(const char* path, int (*parse)(Entry&, FieldScanner&), Entry& entry, Match match) {
+  int found = 0;
+  forEachRecord(path, parse, entry, [&](Entry& e) {
+    found = match(e) ? 1 : 0;
+    return found == 0;
+  });
+  return found;
+}
+
 bool isNamedType(uint8_t type) {
   return type == 58 || type == 111 || type == 121 || type == 122 || type == 123;
 }
@@ -82,26 +125,18 @@ bool typeInSet(ObjectKind kind, uint8_t type) {
 
 int findObjectByName(ObjectKind kind, DictObjectEntry& object, uint32_t ownerId,
                      const char* name, const char* subname) {
-  FILE* f = openDictFile(kDictObjectFile);
-  if (f == nullptr) return 0;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
-  while (nextRecord(f, buf, sizeof buf, cursor)) {
-    if (parseORASYSOBJ(object, cursor) != 0) continue;
-    if (object.ownerId != ownerId) continue;
-    if (!sameName(object.name, name) || !typeInSet(kind, object.type)) continue;
-    if (!sameName(object.subname, subname)) continue;
-    fclose(f);
-    if (subname[0] != 0) {
-      // A partition: remember its id and return the whole table or index.
-      object.resolvedId = object.objId;
-      return getORASYSOBJ(object, ownerId, name, "");
-    }
-    if (object.resolvedId == 0) object.resolvedId = object.objId;
-    return 1;
+  const int found = findRecord(kDictObjectFile, parseORASYSOBJ, object, [&](const DictObjectEntry& o) {
+    return o.ownerId == ownerId && sameName(o.name, name) && typeInSet(kind, o.type) &&
+           sameName(o.subname, subname);
+  });
+  if (!found) return 0;
+  if (subname[0] != 0) {
+    // A partition: remember its id and return the whole table or index.
+    object.resolvedId = object.objId;
+    return getORASYSOBJ(object, ownerId, name, "");
   }
-  fclose(f);
-  return 0;
+  if (object.resolvedId == 0) object.resolvedId = object.objId;
+  return 1;
 }
 
 }  // namespace
@@ -134,40 +169,31 @@ int parseORASYSUSER(DictUserEntry& entry, FieldScanner& cursor) {
   if (len < 2 || len > kDictMaxLineLength) return 1;
   cursor.length = len;
   cursor.start = cursor.end = 0;
-  int n = scanNextField(cursor);
-  if (n == 0) return 1;
-  entry.userId = static_cast<uint32_t>(numberField(cursor, n));
-  n = scanNextField(cursor);
-  if (n == 0) return 1;
-  textField(entry.name, cursor, n);
-  return 0;
+  int64_t userId;
+  if (!nextNumber(cursor, userId)) return 1;
+  entry.userId = static_cast<uint32_t>(userId);
+  return nextText(cursor, entry.name, true) ? 0 : 1;
 }
 
 int parseORASYSOBJ(DictObjectEntry& entry, FieldScanner& cursor) {
   if (!startFields(cursor, 5)) return 1;
-  int n = scanNextField(cursor);
-  if (n == 0) return 1;
-  entry.objId = static_cast<uint32_t>(numberField(cursor, n));
-  n = scanNextField(cursor);
-  if (n == 0) return 1;
-  entry.ownerId = static_cast<uint32_t>(numberField(cursor, n));
-  n = scanNextField(cursor);
-  if (n == 0) return 1;
-  textField(entry.name, cursor, n);
-  n = scanNextField(cursor);
-  textField(entry.subname, cursor, n);
-  n = scanNextField(cursor);
-  if (n == 0) return 1;
-  entry.type = static_cast<uint8_t>(numberField(cursor, n));
-  n = scanNextField(cursor);
-  textField(entry.oid, cursor, n);
+  int64_t v;
+  if (!nextNumber(cursor, v)) return 1;
+  entry.objId = static_cast<uint32_t>(v);
+  if (!nextNumber(cursor, v)) return 1;
+  entry.ownerId = static_cast<uint32_t>(v);
+  if (!nextText(cursor, entry.name, true)) return 1;
+  nextText(cursor, entry.subname, false);
+  if (!nextNumber(cursor, v)) return 1;
+  entry.type = static_cast<uint8_t>(v);
+  nextText(cursor, entry.oid, false);
   return 0;
 }
 
 int parseORASYSTAB(DictTableEntry& entry, FieldScanner& cursor) {
   if (!startFields(cursor, 5)) return 1;
-  int64_t v[6] = {};
-  for (int64_t& x : v) x = numberField(cursor, scanNextField(cursor));
+  int64_t v[6];
+  for (int64_t& x : v) nextNumber(cursor, x);
   entry.objId = static_cast<uint32_t>(v[0]);
   entry.dataObjId = static_cast<uint32_t>(v[1]);
   entry.tablespace = static_cast<uint16_t>(v[2]);
@@ -179,36 +205,20 @@ int parseORASYSTAB(DictTableEntry& entry, FieldScanner& cursor) {
 
 int parseORASYSCOL(DictColumnEntry& entry, FieldScanner& cursor) {
   if (!startFields(cursor, 5)) return 1;
-  int64_t req[3];
-  for (int64_t& x : req) {
-    int n = scanNextField(cursor);
-    if (n == 0) return 1;
-    x = numberField(cursor, n);
-  }
-  int n = scanNextField(cursor);
-  if (n == 0) return 1;
-  textField(entry.name, cursor, n);
-  int64_t typeAndLength[2];
-  for (int64_t& x : typeAndLength) {
-    n = scanNextField(cursor);
-    if (n == 0) return 1;
-    x = numberField(cursor, n);
-  }
-  int64_t opt[7];
-  int scaleLength = 0;
-  for (int i = 0; i < 7; i++) {
-    n = scanNextField(cursor);
-    if (i == 1) scaleLength = n;
-    opt[i] = numberField(cursor, n);
-  }
-  entry.objId = static_cast<uint32_t>(req[0]);
-  entry.colId = static_cast<uint16_t>(req[1]);
-  entry.segColId = static_cast<uint16_t>(req[2]);
+  int64_t ids[3], typeAndLength[2], opt[7];
+  if (!requiredNumbers(cursor, ids, 3) || !nextText(cursor, entry.name, true) ||
+      !requiredNumbers(cursor, typeAndLength, 2))
+    return 1;
+  bool given[7];
+  for (int i = 0; i < 7; i++) given[i] = nextNumber(cursor, opt[i]);
+  entry.objId = static_cast<uint32_t>(ids[0]);
+  entry.colId = static_cast<uint16_t>(ids[1]);
+  entry.segColId = static_cast<uint16_t>(ids[2]);
   entry.type = static_cast<uint8_t>(typeAndLength[0]);
   entry.length = static_cast<uint16_t>(typeAndLength[1]);
   entry.precision = static_cast<uint16_t>(opt[0]);
   entry.scale = static_cast<int32_t>(opt[1]);
-  entry.scaleNull = scaleLength == 0;
+  entry.scaleNull = !given[1];
   entry.nullable = static_cast<uint32_t>(opt[2]);
   entry.intColId = static_cast<uint16_t>(opt[3]);
   entry.property = static_cast<uint32_t>(opt[4]);
@@ -222,72 +232,36 @@ int parseORASYSCOL(DictColumnEntry& entry, FieldScanner& cursor) {
 
 int parseORASYSCOLTYPE(DictColumnTypeEntry& entry, FieldScanner& cursor) {
   if (!startFields(cursor, 5)) return 1;
-  int64_t ids[3];
-  for (int64_t& x : ids) {
-    int n = scanNextField(cursor);
-    if (n == 0) return 1;
-    x = numberField(cursor, n);
-  }
-  int n = scanNextField(cursor);
-  if (n == 0) return 1;
-  textField(entry.toid, cursor, n);
+  int64_t ids[3], versionAndPacked[2], synonym;
+  if (!requiredNumbers(cursor, ids, 3) || !nextText(cursor, entry.toid, true)) return 1;
   // version# and packed: not kept, but a line without them is damaged.
-  for (int i = 0; i < 2; i++)
-    if (scanNextField(cursor) == 0) return 1;
-  n = scanNextField(cursor);
+  if (!requiredNumbers(cursor, versionAndPacked, 2)) return 1;
+  nextNumber(cursor, synonym);
   entry.objId = static_cast<uint32_t>(ids[0]);
   entry.colId = static_cast<uint32_t>(ids[1]);
   entry.intColId = static_cast<uint32_t>(ids[2]);
-  entry.synObjId = static_cast<uint32_t>(numberField(cursor, n));
+  entry.synObjId = static_cast<uint32_t>(synonym);
   return 0;
 }
 
 int getORASYSUSER(DictUserEntry& user, const char* name) {
-  FILE* f = openDictFile(kDictUserFile);
-  if (f == nullptr) return 0;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
-  int found = 0;
-  while (!found && nextRecord(f, buf, sizeof buf, cursor))
-    found = parseORASYSUSER(user, cursor) == 0 && sameName(user.name, name);
-  fclose(f);
-  return found;
+  return findRecord(kDictUserFile, parseORASYSUSER, user,
+                    [&](const DictUserEntry& u) { return sameName(u.name, name); });
 }
 
 int getORASYSUSERID(DictUserEntry& user, uint32_t userId) {
-  FILE* f = openDictFile(kDictUserFile);
-  if (f == nullptr) return 0;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
-  int found = 0;
-  while (!found && nextRecord(f, buf, sizeof buf, cursor))
-    found = parseORASYSUSER(user, cursor) == 0 && user.userId == userId;
-  fclose(f);
-  return found;
+  return findRecord(kDictUserFile, parseORASYSUSER, user,
+                    [&](const DictUserEntry& u) { return u.userId == userId; });
 }
 
 int getORASYSOBJID(DictObjectEntry& object, uint32_t objId) {
-  FILE* f = openDictFile(kDictObjectFile);
-  if (f == nullptr) return 0;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
-  int found = 0;
-  while (!found && nextRecord(f, buf, sizeof buf, cursor))
-    found = parseORASYSOBJ(object, cursor) == 0 && object.objId == objId;
-  fclose(f);
-  return found;
+  return findRecord(kDictObjectFile, parseORASYSOBJ, object,
+                    [&](const DictObjectEntry& o) { return o.objId == objId; });
 }
 
 int getORASYSOBJOID(DictObjectEntry& object, const char* oid) {
-  FILE* f = openDictFile(kDictObjectFile);
-  if (f == nullptr) return 0;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
-  int found = 0;
-  while (!found && nextRecord(f, buf, sizeof buf, cursor))
-    found = parseORASYSOBJ(object, cursor) == 0 && sameName(object.oid, oid);
-  fclose(f);
-  return found;
+  return findRecord(kDictObjectFile, parseORASYSOBJ, object,
+                    [&](const DictObjectEntry& o) { return sameName(o.oid, oid); });
 }
 
 int getORASYSOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name,
@@ -307,15 +281,9 @@ int getORASYSIndexOBJ(DictObjectEntry& object, uint32_t ownerId, const char* nam
 }
 
 int getORASYSTAB(DictTableEntry& table, uint32_t objId) {
-  FILE* f = openDictFile(kDictTableFile);
-  int found = 0;
-  if (f != nullptr) {
-    char buf[kDictLineBufferSize];
-    FieldScanner cursor;
-    while (!found && nextRecord(f, buf, sizeof buf, cursor))
-      found = parseORASYSTAB(table, cursor) == 0 && table.objId == objId && table.dataObjId != 0;
-    fclose(f);
-  }
+  const int found = findRecord(kDictTableFile, parseORASYSTAB, table, [&](const DictTableEntry& t) {
+    return t.objId == objId && t.dataObjId != 0;
+  });
   if (!found) {
     table.objId = table.dataObjId = 0;
     table.tablespace = table.file = 0;
@@ -326,16 +294,10 @@ int getORASYSTAB(DictTableEntry& table, uint32_t objId) {
 
 int getORASYSCOLTYPE(DictColumnTypeEntry& coltype, uint32_t objId, uint32_t colId,
                      uint32_t intColId) {
-  FILE* f = openDictFile(kDictColumnTypeFile);
-  if (f == nullptr) return 0;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
-  int found = 0;
-  while (!found && nextRecord(f, buf, sizeof buf, cursor))
-    found = parseORASYSCOLTYPE(coltype, cursor) == 0 && coltype.objId == objId &&
-            coltype.colId == colId && coltype.intColId == intColId;
-  fclose(f);
-  return found;
+  return findRecord(kDictColumnTypeFile, parseORASYSCOLTYPE, coltype,
+                    [&](const DictColumnTypeEntry& t) {
+                      return t.objId == objId && t.colId == colId && t.intColId == intColId;
+                    });
 }
 
 int getORASYSCOLOIDTYPE(DictColumnEntry& column) {
@@ -364,23 +326,19 @@ void resolveColumnTypes(DictColumnEntry* columns, size_t count) {
                     DictColumnTypeEntry{});
   if (types.empty()) return;
 
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
   std::unordered_map<Key, bool, KeyHash> typeFound;
-  if (FILE* f = openDictFile(kDictColumnTypeFile)) {
-    DictColumnTypeEntry e;
-    size_t left = types.size();
-    while (left > 0 && nextRecord(f, buf, sizeof buf, cursor)) {
-      if (parseORASYSCOLTYPE(e, cursor) != 0) continue;
-      Key k{e.objId, e.colId, e.intColId};
-      auto it = types.find(k);
-      if (it == types.end() || typeFound.count(k)) continue;
+  DictColumnTypeEntry typeEntry;
+  size_t left = types.size();
+  forEachRecord(kDictColumnTypeFile, parseORASYSCOLTYPE, typeEntry, [&](const DictColumnTypeEntry& e) {
+    Key k{e.objId, e.colId, e.intColId};
+    auto it = types.find(k);
+    if (it != types.end() && !typeFound.count(k)) {
       it->second = e;
       typeFound[k] = true;
       left--;
     }
-    fclose(f);
-  }
+    return left > 0;
+  });
   if (typeFound.empty()) return;
 
   struct Named {
@@ -397,21 +355,18 @@ void resolveColumnTypes(DictColumnEntry* columns, size_t count) {
     upperCase(oid);
     byOid.emplace(oid, Named{});
   }
-  if (FILE* f = openDictFile(kDictObjectFile)) {
-    DictObjectEntry o;
-    while (nextRecord(f, buf, sizeof buf, cursor)) {
-      if (parseORASYSOBJ(o, cursor) != 0) continue;
-      auto s = bySynonym.find(o.objId);
-      if (s != bySynonym.end() && !s->second.found) s->second = Named{true, o.ownerId, o.name};
-      if (o.oid[0] != 0) {
-        std::string oid = o.oid;
-        upperCase(oid);
-        auto t = byOid.find(oid);
-        if (t != byOid.end() && !t->second.found) t->second = Named{true, o.ownerId, o.name};
-      }
+  DictObjectEntry objectEntry;
+  forEachRecord(kDictObjectFile, parseORASYSOBJ, objectEntry, [&](const DictObjectEntry& o) {
+    auto s = bySynonym.find(o.objId);
+    if (s != bySynonym.end() && !s->second.found) s->second = Named{true, o.ownerId, o.name};
+    if (o.oid[0] != 0) {
+      std::string oid = o.oid;
+      upperCase(oid);
+      auto t = byOid.find(oid);
+      if (t != byOid.end() && !t->second.found) t->second = Named{true, o.ownerId, o.name};
     }
-    fclose(f);
-  }
+    return true;
+  });
 
   std::unordered_map<uint32_t, std::string> owners;
   bool anyObject = false;
@@ -421,17 +376,15 @@ void resolveColumnTypes(DictColumnEntry* columns, size_t count) {
     if (n.found) owners.emplace(n.ownerId, ""), anyObject = true;
   if (!anyObject) return;
   std::unordered_map<uint32_t, bool> ownerFound;
-  if (FILE* f = openDictFile(kDictUserFile)) {
-    DictUserEntry u;
-    while (nextRecord(f, buf, sizeof buf, cursor)) {
-      if (parseORASYSUSER(u, cursor) != 0) continue;
-      auto it = owners.find(u.userId);
-      if (it == owners.end() || ownerFound.count(u.userId)) continue;
+  DictUserEntry userEntry;
+  forEachRecord(kDictUserFile, parseORASYSUSER, userEntry, [&](const DictUserEntry& u) {
+    auto it = owners.find(u.userId);
+    if (it != owners.end() && !ownerFound.count(u.userId)) {
       it->second = u.name;
       ownerFound[u.userId] = true;
     }
-    fclose(f);
-  }
+    return true;
+  });
 
   for (size_t i = 0; i < count; i++) {
     DictColumnEntry& c = columns[i];
@@ -504,18 +457,14 @@ void hashDictColumnMap() {
 }
 
 void listUserName(FILE* out) {
-  FILE* f = openDictFile(kDictUserFile);
-  if (f == nullptr) return;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
   DictUserEntry user;
   unsigned count = 0;
-  while (nextRecord(f, buf, sizeof buf, cursor)) {
-    if (parseORASYSUSER(user, cursor) != 0) continue;
-    fprintf(out, " %-31s", user.name);
+  const bool opened = forEachRecord(kDictUserFile, parseORASYSUSER, user, [&](const DictUserEntry& u) {
+    fprintf(out, " %-31s", u.name);
     if (++count % 3 == 0) fputc('\n', out);
-  }
-  fclose(f);
+    return true;
+  });
+  if (!opened) return;
   if (count % 3 != 0) fputc('\n', out);
   if (count > 0) fputc('\n', out);
 }
@@ -527,23 +476,16 @@ void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, ui
     printf("User (%s) does not exists.\n", userName);
     return;
   }
-  FILE* f = openDictFile(kDictObjectFile);
-  if (f == nullptr) return;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
   const char* ext = dmp ? "dmp" : "txt";
-  while (nextRecord(f, buf, sizeof buf, cursor)) {
-    if (parseORASYSOBJ(object, cursor) != 0) continue;
-    if (object.ownerId != user.userId || object.type != type) continue;
-    if (type == kObjTable || type == kObjTablePartition || type == kObjTableSubpartition) {
-      if (object.subname[0] != 0)
-        fprintf(out, " UNLOAD TABLE %s.%s PARTITION %s TO %s_%s.%s;\n", userName, object.name,
-                object.subname, object.name, object.subname, ext);
-      else
-        fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, object.name, object.name, ext);
-    } else {
-      fprintf(out, "   %s \n", object.name);
-    }
-  }
-  fclose(f);
+  forEachRecord(kDictObjectFile, parseORASYSOBJ, object, [&](const DictObjectEntry& o) {
+    if (o.ownerId != user.userId || o.type != type) return true;
+    if (!typeInSet(ObjectKind::Table, type))
+      fprintf(out, "   %s \n", o.name);
+    else if (o.subname[0] != 0)
+      fprintf(out, " UNLOAD TABLE %s.%s PARTITION %s TO %s_%s.%s;\n", userName, o.name, o.subname,
+              o.name, o.subname, ext);
+    else
+      fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, o.name, o.name, ext);
+    return true;
+  });
 }

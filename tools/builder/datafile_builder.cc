@@ -23,16 +23,17 @@ constexpr size_t kScnWrap = 12;
 constexpr size_t kSeq = 14;
 constexpr size_t kFlag = 15;
 constexpr size_t kChecksum = 16;
-constexpr size_t kTailSize = 4;  // last 4 bytes: SCN low 16 bits, type, sequence
 // transaction header of data blocks
 constexpr size_t kDataType = 20;
 constexpr size_t kDataObjd = 24;
 constexpr size_t kCleanScnBase = 28;
 constexpr size_t kCleanScnWrap = 32;
 constexpr size_t kItlCount = 36;
-constexpr size_t kFreeListFlag = 38;
+constexpr size_t kFreeListFlag = 38;  // also the header shift flag
 constexpr size_t kFirstItl = 44;
 constexpr size_t kItlSize = 24;
+constexpr size_t kItlFlagLock = 16;
+constexpr size_t kHeaderShift = 8;
 // segment header, types 16/17
 constexpr size_t kSegExtents = 36;
 constexpr size_t kSegBlocks = 40;
@@ -71,6 +72,7 @@ constexpr size_t kFuzzy = 138;
 }  // namespace at
 
 constexpr uint8_t kTypeData = 6;
+constexpr uint8_t kHeaderShiftFlag = 0x32;
 constexpr uint8_t kTypeFileHeader = 11;
 constexpr uint8_t kOsHeaderFill = 0xEE;
 
@@ -95,7 +97,7 @@ void fillCacheHeader(const FileImage& f, Block& b, uint32_t block, uint8_t type)
   putUB1(b, at::kSeq, seq);
   putUB1(b, at::kFlag, 0x04);
   const uint32_t tail = (f.scnBase & 0xFFFF) << 16 | static_cast<uint32_t>(type) << 8 | seq;
-  putUB4(b, b.size() - at::kTailSize, tail, f.byteOrder);
+  putUB4(b, b.size() - kBlockTailSize, tail, f.byteOrder);
 }
 
 void fillDataBlock(const FileImage& f, Block& b, uint32_t objd, uint8_t itls, uint8_t dataType) {
@@ -105,7 +107,7 @@ void fillDataBlock(const FileImage& f, Block& b, uint32_t objd, uint8_t itls, ui
   putUB4(b, at::kCleanScnBase, f.scnBase - 1, o);
   putUB2(b, at::kCleanScnWrap, f.scnWrap, o);
   putUB2(b, at::kItlCount, itls, o);
-  putUB1(b, at::kFreeListFlag, 0x32);
+  putUB1(b, at::kFreeListFlag, kHeaderShiftFlag);
   for (uint32_t i = 0; i < itls; i++) {
     const size_t e = at::kFirstItl + at::kItlSize * i;
     putUB2(b, e + 0, 1 + i, o);                        // undo segment
@@ -114,7 +116,7 @@ void fillDataBlock(const FileImage& f, Block& b, uint32_t objd, uint8_t itls, ui
     putUB4(b, e + 8, makeAddress(3, 0x200 + i), o);    // undo block address
     putUB2(b, e + 12, 0x20 + i, o);                    // undo row
     putUB1(b, e + 14, static_cast<uint8_t>(0x30 + i));  // undo sequence
-    putUB2(b, e + 16, 0x8000 | i, o);                  // committed, lock count i
+    putUB2(b, e + at::kItlFlagLock, 0x8000 | i, o);    // committed, lock count i
     putUB2(b, e + 18, 0, o);                           // free space credit
     putUB4(b, e + 20, f.scnBase - 2 - i, o);           // commit SCN
   }
@@ -249,6 +251,26 @@ Block& addDataBlock(FileImage& f, uint32_t block, uint32_t objd, uint8_t itls, u
   return b;
 }
 
+Block dataBlockImage(const FileImage& f, uint32_t block, uint32_t objd, uint8_t itls,
+                     uint8_t dataType, bool headerShift, const std::vector<uint8_t>& itlFlags,
+                     const std::vector<uint8_t>& rowLocks) {
+  Block b(f.blockSize, 0);
+  fillCacheHeader(f, b, block, kTypeData);
+  fillDataBlock(f, b, objd, itls, dataType);
+  putUB1(b, at::kFreeListFlag, headerShift ? kHeaderShiftFlag : 0);
+  for (uint32_t i = 0; i < itls; i++) {
+    const uint32_t locks = static_cast<uint32_t>(std::count(rowLocks.begin(), rowLocks.end(), i + 1));
+    const uint32_t flag = i < itlFlags.size() ? itlFlags[i] : kItlCommitted;
+    putUB2(b, at::kFirstItl + at::kItlSize * i + at::kItlFlagLock, (flag & 0xF) << 12 | (locks & 0xFFF),
+           f.byteOrder);
+  }
+  return b;
+}
+
+size_t dataLayerOffset(uint8_t itls, bool headerShift) {
+  return at::kFirstItl + at::kItlSize * itls + (headerShift ? at::kHeaderShift : 0);
+}
+
 void addDataRun(FileImage& f, uint32_t first, uint32_t count, uint32_t objd, uint8_t itls) {
   f.runs.push_back(DataRun{first, count, objd, itls});
 }
@@ -259,7 +281,7 @@ int addSegmentHeader(FileImage& f, const SegmentPlan& s) {
   const uint8_t mapType = s.mapType ? s.mapType : (page ? 36 : 18);
   const size_t headFirst = page ? at::kPageFirst : at::kSegFirst;
   const auto capacity = [&](size_t first) {
-    uint32_t fit = static_cast<uint32_t>((f.blockSize - first - at::kTailSize) / 8);
+    uint32_t fit = static_cast<uint32_t>((f.blockSize - first - kBlockTailSize) / 8);
     return s.perBlock ? std::min(s.perBlock, fit) : fit;
   };
   const uint32_t inHead = capacity(headFirst);

@@ -10,6 +10,7 @@
 // every other block zero, and sets the checksum of every block it writes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -21,6 +22,14 @@ constexpr uint8_t kLittle = 0;
 constexpr uint8_t kBig = 1;
 
 using Block = std::vector<uint8_t>;
+
+// Every block ends with a 4-byte tail: the SCN's low 16 bits, the block type
+// and the sequence.
+constexpr size_t kBlockTailSize = 4;
+
+// ITL flag nibbles.
+constexpr uint8_t kItlCommitted = 0x8;
+constexpr uint8_t kItlUpperBound = 0x2;
 
 // A run of empty data blocks (type 6) made while the file is written, so
 // files of any size need no image per block.
@@ -95,6 +104,17 @@ void addFileHeader(FileImage& f);
 // A data block (type 6) of object objd with itls ITL entries.
 Block& addDataBlock(FileImage& f, uint32_t block, uint32_t objd, uint8_t itls,
                     uint8_t dataType = 1);
+// The same data block as an image of the file's geometry, not stored in the
+// file, for the row and index layouts: byte 38 holds the header shift flag
+// (0x32) or 0, and each ITL entry its flag nibble (missing entries:
+// committed) and its lock count, the number of rowLocks (lock bytes, ITL
+// entry + 1) that name it.
+Block dataBlockImage(const FileImage& f, uint32_t block, uint32_t objd, uint8_t itls,
+                     uint8_t dataType, bool headerShift, const std::vector<uint8_t>& itlFlags,
+                     const std::vector<uint8_t>& rowLocks);
+// Offset of the data layer behind the ITL entries: 44 + 24 × itls, plus 8
+// with the header shift.
+size_t dataLayerOffset(uint8_t itls, bool headerShift);
 void addDataRun(FileImage& f, uint32_t first, uint32_t count, uint32_t objd, uint8_t itls = 2);
 // A segment header whose extent map spills into the given extent map blocks.
 // Returns 0, or 1 when the extents do not fit (nothing is added then).

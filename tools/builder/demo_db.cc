@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "tools/builder/index_builder.h"
 #include "tools/builder/row_builder.h"
@@ -88,6 +89,12 @@ bool decodeHex(const std::string& text, OracleBytes& out) {
   return true;
 }
 
+// The demo's own data is wrong: nothing sensible can be built.
+[[noreturn]] void giveUp(const char* what) {
+  fprintf(stderr, "demo database: %s\n", what);
+  abort();
+}
+
 Value encodeOrDie(const DictColumnSpec& c, const std::optional<std::string>& text) {
   if (!text) return std::nullopt;
   OracleBytes b;
@@ -142,6 +149,16 @@ struct Builder {
     return st;
   }
 
+  // A table whose rows fill dataBlocks blocks from the next free block on:
+  // its segment header goes in front of them, its rows into the dictionary.
+  DemoTable& addTable(DemoTable t, uint32_t dataBlocks) {
+    t.headerBlock = addSegment(t.dataObjId, dataBlocks);
+    addDictTable(db.dictionary, t.owner, t.name, storage(t.dataObjId, t.headerBlock), t.columns,
+                 t.objId);
+    db.tables.push_back(t);
+    return db.tables.back();
+  }
+
   // A heap table whose rows are packed from the block after its header.
   DemoTable& heapTable(DemoTable t, const std::vector<TableRow::Placement>& placements = {}) {
     std::vector<TableRow> rows;
@@ -158,19 +175,22 @@ struct Builder {
     const std::vector<uint32_t> used = packRows(*file, first, rows, options);
     uint32_t last = first;
     for (uint32_t b : used) last = b > last ? b : last;
-    t.headerBlock = addSegment(t.dataObjId, used.empty() ? 1 : last - first + 1);
-    addDictTable(db.dictionary, t.owner, t.name, storage(t.dataObjId, t.headerBlock), t.columns,
-                 t.objId);
-    db.tables.push_back(t);
-    return db.tables.back();
+    return addTable(t, used.empty() ? 1 : last - first + 1);
   }
 };
 
-DemoTable dept() {
+// A table with a segment of its own (data object id = object id), no rows yet.
+DemoTable ownSegmentTable(const char* name, uint32_t objId, std::vector<DictColumnSpec> columns) {
   DemoTable t;
-  t.name = "DEPT";
-  t.objId = t.dataObjId = kFirstObjId;
-  t.columns = {number("DEPTNO", 2, 0, true), varchar2("DNAME", 14), varchar2("LOC", 13)};
+  t.name = name;
+  t.objId = t.dataObjId = objId;
+  t.columns = std::move(columns);
+  return t;
+}
+
+DemoTable dept() {
+  DemoTable t = ownSegmentTable(
+      "DEPT", kFirstObjId, {number("DEPTNO", 2, 0, true), varchar2("DNAME", 14), varchar2("LOC", 13)});
   t.rows = {{"10", "ACCOUNTING", "NEW YORK"},
             {"20", "RESEARCH", "DALLAS"},
             {"30", "SALES", "CHICAGO"},
@@ -179,12 +199,10 @@ DemoTable dept() {
 }
 
 DemoTable emp() {
-  DemoTable t;
-  t.name = "EMP";
-  t.objId = t.dataObjId = kFirstObjId + 1;
-  t.columns = {number("EMPNO", 4, 0, true), varchar2("ENAME", 10),   varchar2("JOB", 9),
-               number("MGR", 4, 0),         other("HIREDATE", kDate, 7), number("SAL", 7, 2),
-               number("COMM", 7, 2),        number("DEPTNO", 2, 0)};
+  DemoTable t = ownSegmentTable(
+      "EMP", kFirstObjId + 1,
+      {number("EMPNO", 4, 0, true), varchar2("ENAME", 10), varchar2("JOB", 9), number("MGR", 4, 0),
+       other("HIREDATE", kDate, 7), number("SAL", 7, 2), number("COMM", 7, 2), number("DEPTNO", 2, 0)});
   const auto e = [](const char* no, const char* name, const char* job,
                     std::optional<std::string> mgr, const char* date, const char* sal,
                     std::optional<std::string> comm, const char* deptno) {
@@ -209,22 +227,20 @@ DemoTable emp() {
 }
 
 DemoTable allTypes() {
-  DemoTable t;
-  t.name = "ALL_TYPES";
-  t.objId = t.dataObjId = kFirstObjId + 2;
-  t.columns = {number("ID", 4, 0, true),
-               varchar2("C_VARCHAR2", 20),
-               characters("C_CHAR", kChar, 5),
-               number("C_NUMBER"),
-               number("C_DECIMAL", 10, 2),
-               other("C_DATE", kDate, 7),
-               other("C_TS", kTimestamp, 11, 6),
-               other("C_TSTZ", kTimestampTZ, 13, 6),
-               other("C_TSLTZ", kTimestampLTZ, 11, 6),
-               other("C_BFLOAT", kBinaryFloat, 4),
-               other("C_BDOUBLE", kBinaryDouble, 8),
-               other("C_RAW", kRaw, 16),
-               other("C_LONG", kLong, 0)};
+  DemoTable t = ownSegmentTable("ALL_TYPES", kFirstObjId + 2,
+                                {number("ID", 4, 0, true),
+                                 varchar2("C_VARCHAR2", 20),
+                                 characters("C_CHAR", kChar, 5),
+                                 number("C_NUMBER"),
+                                 number("C_DECIMAL", 10, 2),
+                                 other("C_DATE", kDate, 7),
+                                 other("C_TS", kTimestamp, 11, 6),
+                                 other("C_TSTZ", kTimestampTZ, 13, 6),
+                                 other("C_TSLTZ", kTimestampLTZ, 11, 6),
+                                 other("C_BFLOAT", kBinaryFloat, 4),
+                                 other("C_BDOUBLE", kBinaryDouble, 8),
+                                 other("C_RAW", kRaw, 16),
+                                 other("C_LONG", kLong, 0)});
   const std::nullopt_t none = std::nullopt;
   t.rows = {
       {"1", "hello", "AB", "3.14159", "1234.5", "2024-02-29 13:45:59",
@@ -242,11 +258,9 @@ DemoTable allTypes() {
 }
 
 DemoTable notes() {
-  DemoTable t;
-  t.name = "NOTES";
-  t.objId = t.dataObjId = kFirstObjId + 3;
-  t.columns = {number("ID", 6, 0, true), varchar2("AUTHOR", 30), varchar2("PART1", 4000),
-               varchar2("PART2", 4000)};
+  DemoTable t = ownSegmentTable("NOTES", kFirstObjId + 3,
+                                {number("ID", 6, 0, true), varchar2("AUTHOR", 30),
+                                 varchar2("PART1", 4000), varchar2("PART2", 4000)});
   const std::string fox = "The quick brown fox jumps over the lazy dog. ";
   t.rows = {{"1", "in place", "short", "row"},
             {"2", "migrated", repeatText(fox, 300), "moved to another block"},
@@ -258,11 +272,9 @@ DemoTable notes() {
 }
 
 DemoTable salesHist() {
-  DemoTable t;
-  t.name = "SALES_HIST";
-  t.objId = t.dataObjId = kFirstObjId + 4;
-  t.columns = {number("SALE_ID", 8, 0, true), varchar2("REGION", 10), varchar2("PRODUCT", 20),
-               number("QTY", 4, 0)};
+  DemoTable t = ownSegmentTable("SALES_HIST", kFirstObjId + 4,
+                                {number("SALE_ID", 8, 0, true), varchar2("REGION", 10),
+                                 varchar2("PRODUCT", 20), number("QTY", 4, 0)});
   const char* regions[] = {"EAST", "WEST", "NORTH", "SOUTH"};
   const char* products[] = {"WIDGET", "GADGET", "SPROCKET"};
   for (int i = 1; i <= 600; i++)
@@ -278,16 +290,10 @@ void addCompressedTable(Builder& b, DemoTable t) {
   uint32_t block = b.nextBlock + 1;
   for (size_t first = 0; first < rows.size(); block++) {
     const size_t taken = addCompressedBlock(*b.file, block, t.dataObjId, rows, first, options);
-    if (taken == 0) {
-      fprintf(stderr, "demo database: compressed rows do not fit\n");
-      abort();
-    }
+    if (taken == 0) giveUp("compressed rows do not fit");
     first += taken;
   }
-  t.headerBlock = b.addSegment(t.dataObjId, block - b.nextBlock - 1);
-  addDictTable(b.db.dictionary, t.owner, t.name, b.storage(t.dataObjId, t.headerBlock), t.columns,
-               t.objId);
-  b.db.tables.push_back(t);
+  b.addTable(t, block - b.nextBlock - 1);
 }
 
 // Cluster EMP_DEPT_CLU keyed on DEPTNO: one block per key, holding the key
@@ -337,10 +343,7 @@ void addCluster(Builder& b) {
     }
     plan.tables = {{key}, {member}, staff};
     d.rows.push_back({dept.no, dept.name});
-    if (addRowBlock(*b.file, block++, plan) != 0) {
-      fprintf(stderr, "demo database: cluster block does not fit\n");
-      abort();
-    }
+    if (addRowBlock(*b.file, block++, plan) != 0) giveUp("cluster block does not fit");
   }
   const uint32_t header = b.addSegment(clusterId, block - b.nextBlock - 1);
   d.headerBlock = e.headerBlock = header;
@@ -377,10 +380,7 @@ void addIndexOrganized(Builder& b) {
   options.keyColumns = 1;
   const uint32_t first = b.nextBlock + 1;
   const IotLayout layout = packIndexOrganized(*b.file, first, rows, options);
-  if (layout.leaves.empty()) {
-    fprintf(stderr, "demo database: index-organized rows do not fit\n");
-    abort();
-  }
+  if (layout.leaves.empty()) giveUp("index-organized rows do not fit");
   uint32_t last = layout.root;
   for (uint32_t x : layout.leaves) last = x > last ? x : last;
   for (uint32_t x : layout.overflow) last = x > last ? x : last;
@@ -515,10 +515,8 @@ DemoDatabase buildDemoDatabase(const std::string& dir) {
   addIndexOrganized(b);
   addPartitioned(b);
 
-  DemoTable pay;
-  pay.name = "PAY$HIST";
-  pay.objId = pay.dataObjId = kFirstObjId + 13;
-  pay.columns = {number("ID", 6, 0, true), other("PAID", kDate, 7)};
+  DemoTable pay = ownSegmentTable("PAY$HIST", kFirstObjId + 13,
+                                  {number("ID", 6, 0, true), other("PAID", kDate, 7)});
   pay.rows = {{"1", "2023-01-31 00:00:00"}, {"2", "2023-02-28 00:00:00"}};
   b.heapTable(pay);
   return b.db;

@@ -9,19 +9,26 @@ namespace mkdb {
 
 namespace {
 
-void field(std::string& line, const std::string& value) {
-  if (!line.empty()) line += ',';
-  line += value;
+// A number for which 0 stands for "none", written as an empty field.
+struct NonZero {
+  uint64_t value;
+};
+
+std::string fieldText(uint64_t v) { return std::to_string(v); }
+std::string fieldText(const std::string& v) { return v; }
+std::string fieldText(NonZero v) { return v.value ? std::to_string(v.value) : std::string(); }
+// NULL: an empty field.
+std::string fieldText(const std::optional<int32_t>& v) { return v ? std::to_string(*v) : std::string(); }
+
+// The fields separated by commas.
+template <class... Fields>
+std::string joinFields(const Fields&... fields) {
+  std::string line;
+  bool first = true;
+  ((line += first ? "" : ",", line += fieldText(fields), first = false), ...);
+  return line;
 }
 
-void numberField(std::string& line, uint64_t value) { field(line, std::to_string(value)); }
-
-void optionalField(std::string& line, const std::optional<int32_t>& value) {
-  field(line, value ? std::to_string(*value) : std::string());
-}
-
-// Every line starts with a number, so field() can put the separator in front
-// of each later field.
 std::string finish(std::string line, bool trailing) {
   if (trailing) line += ',';
   line += '\n';
@@ -50,60 +57,45 @@ uint32_t nextObjId(const DictionaryRows& rows) {
   return id;
 }
 
+// The OBJ$ row and the TAB$ row of a table or a partition; objId 0 takes the
+// next free obj#. Returns the obj#.
+uint32_t addStoredObject(DictionaryRows& rows, const std::string& owner, const std::string& name,
+                         const std::string& subname, uint32_t type, const DictStorage& storage,
+                         std::optional<uint32_t> cluster, uint32_t objId) {
+  const uint32_t ownerId = addDictUser(rows, owner);
+  if (objId == 0) objId = nextObjId(rows);
+  rows.objects.push_back({objId, ownerId, name, subname, type, ""});
+  rows.tabs.push_back({objId, storage.dataObjId, storage.tablespace, storage.file, storage.block, cluster});
+  return objId;
+}
+
 }  // namespace
 
 std::string dictUserLine(const DictUserRow& r, bool trailing) {
-  std::string s = std::to_string(r.userId);
-  field(s, r.name);
-  return finish(s, trailing);
+  return finish(joinFields(r.userId, r.name), trailing);
 }
 
 std::string dictObjectLine(const DictObjectRow& r, bool trailing) {
-  std::string s = std::to_string(r.objId);
-  numberField(s, r.ownerId);
-  field(s, r.name);
-  field(s, r.subname);
-  numberField(s, r.type);
-  field(s, r.oid);
-  return finish(s, trailing);
+  return finish(joinFields(r.objId, r.ownerId, r.name, r.subname, r.type, r.oid), trailing);
 }
 
 std::string dictTabLine(const DictTabRow& r, bool trailing) {
-  std::string s = std::to_string(r.objId);
-  field(s, r.dataObjId ? std::to_string(r.dataObjId) : std::string());
-  numberField(s, r.tablespace);
-  numberField(s, r.file);
-  numberField(s, r.block);
-  if (r.cluster) numberField(s, *r.cluster);
+  std::string s = joinFields(r.objId, NonZero{r.dataObjId}, r.tablespace, r.file, r.block);
+  if (r.cluster) s += "," + std::to_string(*r.cluster);
   return finish(s, trailing);
 }
 
 std::string dictColumnLine(const DictColRow& r, bool trailing) {
-  std::string s = std::to_string(r.objId);
-  numberField(s, r.colId);
-  numberField(s, r.segColId);
-  field(s, r.name);
-  numberField(s, r.type);
-  numberField(s, r.length);
-  optionalField(s, r.precision);
-  optionalField(s, r.scale);
-  numberField(s, r.nullable);
-  numberField(s, r.intColId);
-  numberField(s, r.property);
-  field(s, r.charsetId ? std::to_string(r.charsetId) : std::string());
-  field(s, r.charsetForm ? std::to_string(r.charsetForm) : std::string());
-  return finish(s, trailing);
+  return finish(joinFields(r.objId, r.colId, r.segColId, r.name, r.type, r.length, r.precision,
+                           r.scale, r.nullable, r.intColId, r.property, NonZero{r.charsetId},
+                           NonZero{r.charsetForm}),
+                trailing);
 }
 
 std::string dictColumnTypeLine(const DictColTypeRow& r, bool trailing) {
-  std::string s = std::to_string(r.objId);
-  numberField(s, r.colId);
-  numberField(s, r.intColId);
-  field(s, r.toid);
-  numberField(s, r.version);
-  numberField(s, r.packed);
-  field(s, r.synObjId ? std::to_string(r.synObjId) : std::string());
-  return finish(s, trailing);
+  return finish(joinFields(r.objId, r.colId, r.intColId, r.toid, r.version, r.packed,
+                           NonZero{r.synObjId}),
+                trailing);
 }
 
 bool writeDictionaryFiles(const std::string& dir, const DictionaryRows& rows) {
@@ -148,11 +140,7 @@ uint32_t addDictUser(DictionaryRows& rows, const std::string& name) {
 uint32_t addDictTable(DictionaryRows& rows, const std::string& owner, const std::string& name,
                       const DictStorage& storage, const std::vector<DictColumnSpec>& columns,
                       uint32_t objId) {
-  uint32_t ownerId = addDictUser(rows, owner);
-  if (objId == 0) objId = nextObjId(rows);
-  rows.objects.push_back({objId, ownerId, name, "", 2, ""});
-  rows.tabs.push_back({objId, storage.dataObjId, storage.tablespace, storage.file, storage.block,
-                       storage.cluster});
+  objId = addStoredObject(rows, owner, name, "", 2, storage, storage.cluster, objId);
   uint32_t seg = 0;
   uint32_t col = 0;
   for (const DictColumnSpec& c : columns) {
@@ -178,12 +166,7 @@ uint32_t addDictTable(DictionaryRows& rows, const std::string& owner, const std:
 uint32_t addDictPartition(DictionaryRows& rows, const std::string& owner,
                           const std::string& table, const std::string& partition,
                           const DictStorage& storage, uint32_t type, uint32_t objId) {
-  uint32_t ownerId = addDictUser(rows, owner);
-  if (objId == 0) objId = nextObjId(rows);
-  rows.objects.push_back({objId, ownerId, table, partition, type, ""});
-  rows.tabs.push_back(
-      {objId, storage.dataObjId, storage.tablespace, storage.file, storage.block, std::nullopt});
-  return objId;
+  return addStoredObject(rows, owner, table, partition, type, storage, std::nullopt, objId);
 }
 
 }  // namespace mkdb

@@ -8,12 +8,6 @@ namespace {
 
 // On-disk layout of index blocks, kept apart from the tool's accessors.
 namespace at {
-constexpr size_t kShiftFlag = 38;
-constexpr uint8_t kShiftByte = 0x32;
-constexpr size_t kFirstItl = 44;
-constexpr size_t kItlSize = 24;
-constexpr size_t kItlFlagLock = 16;
-constexpr size_t kTailSize = 4;
 // index header, from D
 constexpr size_t kLevel = 0;
 constexpr size_t kOpcode = 2;
@@ -33,37 +27,7 @@ constexpr size_t kBranchBlockSize = 24;
 constexpr size_t kBranchDirectory = 28;
 }  // namespace at
 
-constexpr size_t kMaxShortLength = 250;  // longer values: 0xFE and a 2-byte length
-
-void putColumn(std::vector<uint8_t>& out, const Value& v, uint8_t order) {
-  if (!v) {
-    out.push_back(0xFF);
-    return;
-  }
-  const size_t n = v->size();
-  if (n <= kMaxShortLength) {
-    out.push_back(static_cast<uint8_t>(n));
-  } else {
-    out.push_back(0xFE);
-    if (order == kBig) {
-      out.push_back(static_cast<uint8_t>(n >> 8));
-      out.push_back(static_cast<uint8_t>(n));
-    } else {
-      out.push_back(static_cast<uint8_t>(n));
-      out.push_back(static_cast<uint8_t>(n >> 8));
-    }
-  }
-  out.insert(out.end(), v->begin(), v->end());
-}
-
-size_t columnBytes(const Value& v) {
-  if (!v) return 1;
-  return (v->size() <= kMaxShortLength ? 1 : 3) + v->size();
-}
-
-size_t dataOffset(const IndexBlockPlan& plan) {
-  return at::kFirstItl + at::kItlSize * plan.itls + (plan.headerShift ? 8 : 0);
-}
+size_t dataOffset(const IndexBlockPlan& plan) { return dataLayerOffset(plan.itls, plan.headerShift); }
 
 }  // namespace
 
@@ -73,7 +37,7 @@ std::vector<uint8_t> encodeIndexRow(const IndexRow& row, uint8_t byteOrder) {
   out.push_back(static_cast<uint8_t>(row.flag | (row.hasNonKey ? kIndexNonKey : 0)));
   out.push_back(row.lock);
   out.insert(out.end(), row.prefix.begin(), row.prefix.end());
-  for (const Value& v : row.key) putColumn(out, v, byteOrder);
+  for (const Value& v : row.key) appendColumn(out, v, byteOrder);
   if (row.hasNonKey) {
     const std::vector<uint8_t> part = encodeRowPiece(row.nonKey, byteOrder);
     out.insert(out.end(), part.begin(), part.end());
@@ -82,33 +46,20 @@ std::vector<uint8_t> encodeIndexRow(const IndexRow& row, uint8_t byteOrder) {
 }
 
 int encodeIndexBlock(const FileImage& f, uint32_t block, const IndexBlockPlan& plan, Block& out) {
-  FileImage g;
-  g.blockSize = f.blockSize;
-  g.byteOrder = f.byteOrder;
-  g.format = f.format;
-  g.rfn = f.rfn;
-  g.bigfile = f.bigfile;
-  g.scnBase = f.scnBase;
-  g.scnWrap = f.scnWrap;
-  Block b = addDataBlock(g, block, plan.objd, plan.itls, 2);
+  std::vector<uint8_t> locks;
+  for (const IndexRow& r : plan.rows) locks.push_back(r.lock);
+  Block b = dataBlockImage(f, block, plan.objd, plan.itls, 2, plan.headerShift, plan.itlFlags, locks);
   const uint8_t o = f.byteOrder;
   const size_t S = f.blockSize;
-  putUB1(b, at::kShiftFlag, plan.headerShift ? at::kShiftByte : 0);
-  for (uint32_t i = 0; i < plan.itls; i++) {
-    uint32_t locks = 0;
-    for (const IndexRow& r : plan.rows) locks += r.lock == i + 1 ? 1 : 0;
-    const uint32_t flag = i < plan.itlFlags.size() ? plan.itlFlags[i] : kItlCommitted;
-    putUB2(b, at::kFirstItl + at::kItlSize * i + at::kItlFlagLock, (flag & 0xF) << 12 | (locks & 0xFFF), o);
-  }
   const size_t d = dataOffset(plan);
   const bool leaf = plan.level == 0;
   const size_t directory = d + (leaf ? at::kLeafDirectory : at::kBranchDirectory);
   const size_t n = leaf ? plan.rows.size() : plan.children.size();
   const size_t directoryEnd = directory + 2 * n;
-  if (n > 0xFFFF || directoryEnd + at::kTailSize > S) return 1;
+  if (n > 0xFFFF || directoryEnd + kBlockTailSize > S) return 1;
   // The header area the data block layout left behind is cleared first.
   std::fill(b.begin() + static_cast<std::ptrdiff_t>(d), b.begin() + static_cast<std::ptrdiff_t>(directory), 0);
-  size_t pos = S - at::kTailSize;
+  size_t pos = S - kBlockTailSize;
   uint32_t deleted = 0;
   for (size_t k = 0; k < n; k++) {
     std::vector<uint8_t> bytes;
@@ -117,11 +68,8 @@ int encodeIndexBlock(const FileImage& f, uint32_t block, const IndexBlockPlan& p
       deleted += (plan.rows[k].flag & kIndexDeleted) ? 1 : 0;
     } else {
       bytes.resize(4);
-      const uint32_t child = plan.children[k].first;
-      for (int i = 0; i < 4; i++) {
-        bytes[static_cast<size_t>(i)] = static_cast<uint8_t>(o == kBig ? child >> (24 - 8 * i) : child >> (8 * i));
-      }
-      putColumn(bytes, plan.children[k].second, o);
+      putUB4(bytes, 0, plan.children[k].first, o);
+      appendColumn(bytes, plan.children[k].second, o);
     }
     if (bytes.size() > pos || pos - bytes.size() < directoryEnd) return 1;
     pos -= bytes.size();
@@ -141,10 +89,10 @@ int encodeIndexBlock(const FileImage& f, uint32_t block, const IndexBlockPlan& p
     putUB4(b, d + at::kLeafNext, plan.next, o);
     putUB4(b, d + at::kLeafPrevious, plan.previous, o);
     putUB1(b, d + at::kLeafPrefix, plan.prefixSize);
-    putUB2(b, d + at::kLeafBlockSize, static_cast<uint32_t>(S - at::kTailSize - d), o);
+    putUB2(b, d + at::kLeafBlockSize, static_cast<uint32_t>(S - kBlockTailSize - d), o);
   } else {
     putUB4(b, d + at::kBranchLeftmost, plan.leftmostChild, o);
-    putUB2(b, d + at::kBranchBlockSize, static_cast<uint32_t>(S - at::kTailSize - d), o);
+    putUB2(b, d + at::kBranchBlockSize, static_cast<uint32_t>(S - kBlockTailSize - d), o);
   }
   out = std::move(b);
   return 0;
@@ -164,7 +112,7 @@ IotLayout packIndexOrganized(FileImage& f, uint32_t firstBlock, const std::vecto
   IndexBlockPlan shape;
   shape.itls = options.itls;
   shape.headerShift = options.headerShift;
-  const size_t leafRoom = S - at::kTailSize - dataOffset(shape) - at::kLeafDirectory;
+  const size_t leafRoom = S - kBlockTailSize - dataOffset(shape) - at::kLeafDirectory;
 
   // Leaf rows (with the overflow address left for later) and overflow pieces.
   struct Placed {
@@ -240,7 +188,7 @@ IotLayout packIndexOrganized(FileImage& f, uint32_t firstBlock, const std::vecto
   DataBlockPlan overflowShape;
   overflowShape.itls = options.itls;
   overflowShape.headerShift = options.headerShift;
-  const size_t overflowRoom = S - at::kTailSize - dataOffset(shape) - 14 - 4;
+  const size_t overflowRoom = S - kBlockTailSize - dataOffset(shape) - 14 - 4;
   auto flush = [&]() -> bool {
     if (pieces.empty()) return true;
     DataBlockPlan plan = overflowShape;
@@ -259,7 +207,7 @@ IotLayout packIndexOrganized(FileImage& f, uint32_t firstBlock, const std::vecto
     Placed& p = placed[i];
     if (!p.overflow) continue;
     size_t need = 2 + 3;
-    for (const Value& v : p.piece.columns) need += columnBytes(v);
+    for (const Value& v : p.piece.columns) need += columnSize(v);
     if (need > overflowRoom) return {};
     if (pieceBytes + need > overflowRoom && !flush()) return {};
     p.row.nonKey.next = RowAddress{blockAddress(f, next), static_cast<uint16_t>(pieces.size())};

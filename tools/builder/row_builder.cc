@@ -11,11 +11,6 @@ namespace {
 // Data block layout as the builder writes it, kept apart from the tool's
 // accessors on purpose.
 namespace at {
-constexpr size_t kShiftFlag = 38;
-constexpr size_t kFirstItl = 44;
-constexpr size_t kItlSize = 24;
-constexpr size_t kItlFlagLock = 16;
-constexpr size_t kTailSize = 4;
 // data header, from D
 constexpr size_t kFlag = 0;
 constexpr size_t kTables = 1;
@@ -34,7 +29,6 @@ constexpr size_t kLengthTable = 22;
 constexpr size_t kExtensionBase = 8;
 }  // namespace at
 
-constexpr uint8_t kShiftByte = 0x32;
 constexpr uint8_t kCompressedFlag = 0x40;
 constexpr uint8_t kSymbolRowFlag = kRowWhole;
 constexpr size_t kAddressSize = 6;
@@ -50,11 +44,6 @@ void pushAddress(std::vector<uint8_t>& v, const RowAddress& a) {
   pushBig16(v, a.rdba >> 16);
   pushBig16(v, a.rdba & 0xFFFF);
   pushBig16(v, a.slot);
-}
-
-size_t columnSize(const Value& v) {
-  if (!v) return 1;
-  return (v->size() <= kMaxShortLength ? 1 : 3) + v->size();
 }
 
 size_t headerSize(uint8_t flag) {
@@ -374,60 +363,50 @@ std::vector<uint8_t> encodeRowPiece(const RowPiece& p, uint8_t order) {
     if ((p.flag & (kRowP | kRowN)) == (kRowP | kRowN)) v.insert(v.end(), 6, 0);
     v.insert(v.end(), 16, 0);
   }
-  for (const Value& c : p.columns) {
-    if (!c) {
-      v.push_back(0xFF);
-      continue;
-    }
-    if (c->size() <= kMaxShortLength) {
-      v.push_back(static_cast<uint8_t>(c->size()));
-    } else {
-      v.push_back(0xFE);
-      const uint32_t n = static_cast<uint32_t>(c->size());
-      if (order == kBig) {
-        pushBig16(v, n);
-      } else {
-        v.push_back(static_cast<uint8_t>(n));
-        v.push_back(static_cast<uint8_t>(n >> 8));
-      }
-    }
-    v.insert(v.end(), c->begin(), c->end());
-  }
+  for (const Value& c : p.columns) appendColumn(v, c, order);
   return v;
 }
 
+void appendColumn(std::vector<uint8_t>& out, const Value& v, uint8_t byteOrder) {
+  if (!v) {
+    out.push_back(0xFF);
+    return;
+  }
+  const size_t n = v->size();
+  if (n <= kMaxShortLength) {
+    out.push_back(static_cast<uint8_t>(n));
+  } else {
+    out.push_back(0xFE);
+    out.resize(out.size() + 2);
+    putUB2(out, out.size() - 2, static_cast<uint32_t>(n), byteOrder);
+  }
+  out.insert(out.end(), v->begin(), v->end());
+}
+
+size_t columnSize(const Value& v) {
+  if (!v) return 1;
+  return (v->size() <= kMaxShortLength ? 1 : 3) + v->size();
+}
+
 uint32_t dataHeaderOffset(const DataBlockPlan& plan) {
-  return static_cast<uint32_t>(at::kFirstItl + at::kItlSize * plan.itls + (plan.headerShift ? 8 : 0));
+  return static_cast<uint32_t>(dataLayerOffset(plan.itls, plan.headerShift));
 }
 
 int encodeRowBlock(const FileImage& f, uint32_t block, const DataBlockPlan& plan, Block& out) {
-  FileImage g;
-  g.blockSize = f.blockSize;
-  g.byteOrder = f.byteOrder;
-  g.format = f.format;
-  g.rfn = f.rfn;
-  g.bigfile = f.bigfile;
-  g.scnBase = f.scnBase;
-  g.scnWrap = f.scnWrap;
-  Block b = addDataBlock(g, block, plan.objd, plan.itls);
+  std::vector<uint8_t> locks;
+  for (const auto& t : plan.tables)
+    for (const RowPiece& p : t) locks.push_back(p.lock);
+  Block b = dataBlockImage(f, block, plan.objd, plan.itls, 1, plan.headerShift, plan.itlFlags, locks);
   const uint8_t o = f.byteOrder;
   const size_t S = f.blockSize;
-  putUB1(b, at::kShiftFlag, plan.headerShift ? kShiftByte : 0);
-  for (uint32_t i = 0; i < plan.itls; i++) {
-    uint32_t locks = 0;
-    for (const auto& t : plan.tables)
-      for (const RowPiece& p : t) locks += p.lock == i + 1 ? 1 : 0;
-    const uint32_t flag = i < plan.itlFlags.size() ? plan.itlFlags[i] : kItlCommitted;
-    putUB2(b, at::kFirstItl + at::kItlSize * i + at::kItlFlagLock, (flag & 0xF) << 12 | (locks & 0xFFF), o);
-  }
   const size_t d = dataHeaderOffset(plan);
   const size_t directory = d + at::kDirectory + extensionSize(plan);
   size_t rows = 0;
   for (const auto& t : plan.tables) rows += t.size();
   const size_t rowDirectory = directory + 4 * plan.tables.size();
   const size_t directoryEnd = rowDirectory + 2 * rows;
-  if (plan.tables.size() > 255 || rows > 0xFFFF || directoryEnd + at::kTailSize > S) return 1;
-  size_t pos = S - at::kTailSize;
+  if (plan.tables.size() > 255 || rows > 0xFFFF || directoryEnd + kBlockTailSize > S) return 1;
+  size_t pos = S - kBlockTailSize;
   size_t slot = 0;
   for (size_t t = 0; t < plan.tables.size(); t++) {
     putUB2(b, directory + 4 * t, static_cast<uint32_t>(slot), o);
@@ -486,7 +465,7 @@ std::vector<uint32_t> packRows(FileImage& f, uint32_t firstBlock, const std::vec
   DataBlockPlan shape;
   shape.itls = options.itls;
   shape.headerShift = options.headerShift;
-  const size_t overhead = dataHeaderOffset(shape) + at::kDirectory + 4 + at::kTailSize;
+  const size_t overhead = dataHeaderOffset(shape) + at::kDirectory + 4 + kBlockTailSize;
   if (f.blockSize <= overhead + 64) return {};
   Packer pk{f, firstBlock, f.blockSize - overhead, {}};
   // Column bytes that fit one piece with a header and a next piece address.

@@ -41,10 +41,6 @@ constexpr uint8_t kRowP = 0x02;  // first column continues the previous piece
 constexpr uint8_t kRowN = 0x01;  // last column continues in the next piece
 constexpr uint8_t kRowWhole = kRowH | kRowF | kRowL;
 
-// ITL flag nibbles.
-constexpr uint8_t kItlCommitted = 0x8;
-constexpr uint8_t kItlUpperBound = 0x2;
-
 struct RowAddress {
   uint32_t rdba = 0;
   uint16_t slot = 0;
@@ -80,6 +76,12 @@ struct DataBlockPlan {
 
 // Stored bytes of a piece (header and columns; raw bytes as given).
 std::vector<uint8_t> encodeRowPiece(const RowPiece& piece, uint8_t byteOrder);
+
+// Stored bytes of one column, appended to out: 0xFF for NULL, else a length
+// byte (past 250 bytes 0xFE and 2 length bytes in the byte order) and the
+// value; columnSize is their number.
+void appendColumn(std::vector<uint8_t>& out, const Value& v, uint8_t byteOrder);
+size_t columnSize(const Value& v);
 
 // Offset of the data header (44 + 24 × ITLs, plus 8 with the shift).
 uint32_t dataHeaderOffset(const DataBlockPlan& plan);

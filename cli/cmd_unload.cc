@@ -21,6 +21,7 @@
 #include "cli/unload_scripts.h"
 #include "datafile/block_reader.h"
 #include "dict/column_types.h"
+#include "dict/dict_build.h"
 #include "dict/dict_files.h"
 #include "rows/dmp_writer.h"
 #include "rows/unload_drivers.h"
@@ -369,9 +370,16 @@ void runUnloadCommand(ZUTState& st) {
   snprintf(st.fileName, sizeof st.fileName, "%s", args->fileName);
 
   if (args->table[0] != 0 && isDictionaryTable(args->table)) {
-    char what[64];
-    snprintf(what, sizeof what, "UNLOAD TABLE %.40s", args->table);
-    reportCommandUnavailable(what);
+    DictBuildRequest request;
+    request.target = args->table;
+    request.deleted = st.user.deletedRow & 1;
+    request.committed = st.user.commitedOnly & 1;
+    request.file = args->file;
+    request.objd = args->objd;
+    request.table = args->cluster;
+    printDate();
+    buildDictionary(ctx, st.outputBuffer, kOutputBufferSize, request);
+    printDate();
   } else if (args->table[0] != 0) {
     unloadTable(st, *args);
   } else if (args->objd != 0) {

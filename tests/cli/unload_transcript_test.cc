@@ -358,7 +358,6 @@ TEST(UnloadTable, MessagesAndNothingWritten) {
             "ZUT> ZUT> "
             "ZUT>   Table name is longer than 63 characters, refused: " +
                 std::string(40, 'T') + "...\n"
-            "ZUT>   UNLOAD TABLE DICT$ is not available in this build.\n"
             "ZUT>   Current TABLESPACE is : 7\n"
             "ZUT> ZUT> ",
             session(d, "UNLOAD TABLE NOBODY.EMP TO x.txt;\n"
@@ -366,7 +365,6 @@ TEST(UnloadTable, MessagesAndNothingWritten) {
                        "UNLOAD TABLE SCOTT TO x.txt;\n"
                        "UNLOAD TABLE SCOTT. TO x.txt;\n"
                        "UNLOAD TABLE SCOTT." + std::string(64, 'T') + " TO x.txt;\n"
-                       "UNLOAD TABLE DICT$;\n"
                        "SET TABLESPACE 7\n"
                        "UNLOAD TABLE SCOTT.EMP TO x.txt;\n"));
   EXPECT_FALSE(exists(d, "x.txt"));

@@ -6,7 +6,6 @@
 // is at least 3 million rows per second. The file is written to /tmp and
 // removed at the end.
 #include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -16,9 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/session_context.h"
-#include "datafile/block_reader.h"
-#include "datafile/data_file_set.h"
+#include "bench/common/bench_session.h"
 #include "rows/data_block.h"
 #include "tools/builder/row_builder.h"
 
@@ -28,12 +25,6 @@ constexpr uint32_t kBlockSize = 8192;
 constexpr uint16_t kRfn = 1;
 constexpr size_t kRows = 400000;
 constexpr int kRounds = 5;
-
-double now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
 
 mkdb::Value text(std::mt19937& rng, size_t minLength, size_t spread) {
   std::string s(minLength + rng() % spread, 'a');
@@ -82,12 +73,8 @@ void setUp(SessionContext& ctx) {
 }  // namespace
 
 int main() {
-  char dirTemplate[] = "/tmp/zut-bench-XXXXXX";
-  if (mkdtemp(dirTemplate) == nullptr) {
-    perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
+  const std::string dir = makeBenchDir("zut-bench");
+  if (dir.empty()) return 1;
   mkdb::FileImage f;
   f.path = dir + "/rows01.dbf";
   f.blockSize = kBlockSize;
@@ -99,27 +86,14 @@ int main() {
   mkdb::addFileHeader(f);
   const std::string config = dir + "/bench.cfg";
   int rc = 1;
+  HarnessSession session;
   if (blocks.empty() || mkdb::writeDataFile(f) != 0 || mkdb::writeConfigFile(config, {f}) != 0) {
     fprintf(stderr, "cannot write the benchmark file in %s\n", dir.c_str());
+  } else if (openBenchSession(session, config, kBlockSize) != 0) {
+    fprintf(stderr, "cannot open the benchmark file in %s\n", dir.c_str());
   } else {
-    SessionContext ctx;
-    ReadAheadCache data, lob;
-    RdbaList corrupt, skip;
-    resizeReadAheadCache(data, kDefaultCacheSize);
-    resizeReadAheadCache(lob, kDefaultCacheSize);
-    ctx.blockSize = kBlockSize;
-    ctx.blockBuffer = static_cast<unsigned char*>(calloc(kBlockSize, 1));
-    ctx.dataCache = &data;
-    ctx.lobCache = &lob;
-    ctx.corruptList = &corrupt;
-    ctx.skipList = &skip;
-    DataFileSet* set = new DataFileSet;
-    ctx.fileSet = set;
-    FILE* cfg = fopen(config.c_str(), "r");
-    loadConfig(*set, cfg);
-    fclose(cfg);
-    openDBFile(*set, nullptr);
-    buildFileIndex(*set);
+    SessionContext& ctx = session.ctx;
+    DataFileSet* set = session.set;
     setUp(ctx);
 
     uint64_t bytesOut = 0;
@@ -140,7 +114,7 @@ int main() {
     double bestWalk = 1e9, bestDecode = 1e9;
     uint64_t written = 0;
     for (int r = 0; r < kRounds && ok; r++) {
-      emptyReadAheadCache(data);
+      emptyReadAheadCache(session.data);
       ctx.rowsUnloaded = 0;
       const uint64_t before = bytesOut;
       double t0 = now();
@@ -184,12 +158,8 @@ int main() {
       fprintf(stderr, "a read or a row count failed during the benchmark\n");
     }
     fclose(out);
-    closeDBFile(*set);
-    delete set;
-    freeReadAheadCache(data);
-    freeReadAheadCache(lob);
-    free(ctx.blockBuffer);
   }
+  closeHarnessSession(session);
   unlink(f.path.c_str());
   unlink(config.c_str());
   rmdir(dir.c_str());

@@ -16,6 +16,7 @@
 #include <random>
 #include <string>
 
+#include "bench/common/bench_session.h"
 #include "dict/column_types.h"
 #include "dict/dict_files.h"
 #include "tools/builder/dict_files.h"
@@ -29,12 +30,6 @@ constexpr uint32_t kColumnsPerTable = 20;  // 2,000,000 column lines
 constexpr uint32_t kUsers = 1000;
 constexpr uint32_t kFirstObj = 10000;
 constexpr uint32_t kXmlEvery = 100;  // every 100th table has an XMLTYPE column
-
-long peakRssKiB() {
-  struct rusage u;
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
 
 double secondsSince(std::chrono::steady_clock::time_point t0) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -137,12 +132,8 @@ void timeLookups(const char* label, const std::vector<uint32_t>& tables, Session
 }  // namespace
 
 int main() {
-  char tmpl[] = "/tmp/zut-bench-dict-XXXXXX";
-  const char* dir = mkdtemp(tmpl);
-  if (dir == nullptr || chdir(dir) != 0) {
-    perror("scratch directory");
-    return 1;
-  }
+  const std::string dir = makeBenchDir("zut-bench-dict");
+  if (dir.empty() || chdir(dir.c_str()) != 0) return 1;
   mkdir("ZUTDICT", 0777);
   auto t0 = std::chrono::steady_clock::now();
   writeDictionary();
@@ -151,7 +142,7 @@ int main() {
   t0 = std::chrono::steady_clock::now();
   hashDictColumnMap();
   printf("  hashDictColumnMap (100 buckets):             %8.2f s\n", secondsSince(t0));
-  const long rssBefore = peakRssKiB();
+  const long rssBefore = maxRssKiB(RUSAGE_SELF);
 
   auto ctx = std::make_unique<SessionContext>();
   auto desc = std::make_unique<TableDescriptor>();
@@ -180,7 +171,7 @@ int main() {
   fclose(devnull);
 
   printf("  peak RSS: %.1f MiB after building the files, %.1f MiB after the lookups\n",
-         rssBefore / 1024.0, peakRssKiB() / 1024.0);
+         rssBefore / 1024.0, maxRssKiB(RUSAGE_SELF) / 1024.0);
   if (chdir("/") == 0) {
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);

@@ -2,18 +2,14 @@
 // `cat FILE > /dev/null` on the same file in the same run. Prints both
 // throughputs and their ratio (walk / cat); the aim is at least 0.8 with the
 // default 256 KiB window. The file is written to /tmp and removed at the end.
-#include <stdlib.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
-#include "cli/session_context.h"
+#include "bench/common/bench_session.h"
 #include "datafile/block_layout.h"
-#include "datafile/block_reader.h"
-#include "datafile/data_file_set.h"
 #include "tools/builder/datafile_builder.h"
 
 namespace {
@@ -21,19 +17,6 @@ namespace {
 constexpr uint32_t kBlockSize = 8192;
 constexpr uint32_t kBlocks = 131072 + 2;  // 1 GiB of data blocks after blocks 0 and 1
 constexpr int kRounds = 5;
-
-double now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double timeCat(const std::string& path) {
-  const std::string cmd = "cat '" + path + "' > /dev/null";
-  const double t0 = now();
-  if (system(cmd.c_str()) != 0) return -1;
-  return now() - t0;
-}
 
 // Reads every block in order; returns the seconds taken, or -1 when a read
 // failed. The addresses are summed so the walk cannot be optimised away.
@@ -50,12 +33,8 @@ double timeWalk(DataFileSet* set, SessionContext& ctx, uint64_t& checksum) {
 }  // namespace
 
 int main() {
-  char dirTemplate[] = "/tmp/zut-bench-XXXXXX";
-  if (mkdtemp(dirTemplate) == nullptr) {
-    perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
+  const std::string dir = makeBenchDir("zut-bench");
+  if (dir.empty()) return 1;
   mkdb::FileImage f;
   f.path = dir + "/bench01.dbf";
   f.blockSize = kBlockSize;
@@ -65,34 +44,20 @@ int main() {
   mkdb::addDataRun(f, 2, kBlocks - 2, 90001, 2);
   const std::string config = dir + "/bench.cfg";
   int rc = 1;
+  HarnessSession session;
   if (mkdb::writeDataFile(f) != 0 || mkdb::writeConfigFile(config, {f}) != 0) {
     fprintf(stderr, "cannot write the benchmark file in %s\n", dir.c_str());
+  } else if (openBenchSession(session, config, kBlockSize) != 0) {
+    fprintf(stderr, "cannot open the benchmark file in %s\n", dir.c_str());
   } else {
-    SessionContext ctx;
-    ReadAheadCache data, lob;
-    RdbaList corrupt, skip;
-    resizeReadAheadCache(data, kDefaultCacheSize);
-    resizeReadAheadCache(lob, kDefaultCacheSize);
-    ctx.blockSize = kBlockSize;
-    ctx.blockBuffer = static_cast<unsigned char*>(calloc(kBlockSize, 1));
-    ctx.dataCache = &data;
-    ctx.lobCache = &lob;
-    ctx.corruptList = &corrupt;
-    ctx.skipList = &skip;
-    DataFileSet* set = new DataFileSet;
-    ctx.fileSet = set;
-    FILE* cfg = fopen(config.c_str(), "r");
-    loadConfig(*set, cfg);
-    fclose(cfg);
-    openDBFile(*set, nullptr);
-    buildFileIndex(*set);
-
-    timeCat(f.path);  // bring the file into the page cache
+    SessionContext& ctx = session.ctx;
+    DataFileSet* set = session.set;
+    timeCat({f.path});  // bring the file into the page cache
     double bestCat = 1e9, bestWalk = 1e9;
     uint64_t checksum = 0, reads = 0;
     bool ok = true;
     for (int r = 0; r < kRounds && ok; r++) {
-      const double c = timeCat(f.path);
+      const double c = timeCat({f.path});
       const uint64_t before = set->positionedReads;
       const double w = timeWalk(set, ctx, checksum);
       reads = set->positionedReads - before;
@@ -114,12 +79,8 @@ int main() {
     } else {
       fprintf(stderr, "a read failed during the benchmark\n");
     }
-    closeDBFile(*set);
-    delete set;
-    freeReadAheadCache(data);
-    freeReadAheadCache(lob);
-    free(ctx.blockBuffer);
   }
+  closeHarnessSession(session);
   unlink(f.path.c_str());
   unlink(config.c_str());
   rmdir(dir.c_str());

@@ -5,7 +5,6 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -13,9 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/session_context.h"
-#include "datafile/block_reader.h"
-#include "datafile/data_file_set.h"
+#include "bench/common/bench_session.h"
 #include "scan/extent_scan.h"
 #include "tools/builder/datafile_builder.h"
 
@@ -27,36 +24,11 @@ constexpr uint32_t kObjectRun = 1024;    // blocks per object before the next ob
 constexpr int kFiles = 4;
 constexpr int kRounds = 3;
 
-double now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double timeCat(const std::vector<std::string>& paths) {
-  std::string cmd = "cat";
-  for (const std::string& p : paths) cmd += " '" + p + "'";
-  cmd += " > /dev/null";
-  const double t0 = now();
-  if (system(cmd.c_str()) != 0) return -1;
-  return now() - t0;
-}
-
-long maxRssKiB(int who) {
-  rusage u;
-  getrusage(who, &u);
-  return u.ru_maxrss;
-}
-
 }  // namespace
 
 int main() {
-  char dirTemplate[] = "/tmp/zut-bench-XXXXXX";
-  if (mkdtemp(dirTemplate) == nullptr) {
-    perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
+  const std::string dir = makeBenchDir("zut-bench");
+  if (dir.empty()) return 1;
   std::vector<mkdb::FileImage> files(kFiles);
   std::vector<std::string> paths;
   bool written = true;
@@ -75,34 +47,19 @@ int main() {
   const std::string config = dir + "/bench.cfg";
   written = written && mkdb::writeConfigFile(config, files) == 0;
   int rc = 1;
+  HarnessSession session;
   if (!written || chdir(dir.c_str()) != 0 || mkdir("ZUTDICT", 0777) != 0) {
     fprintf(stderr, "cannot write the benchmark files in %s\n", dir.c_str());
+  } else if (openBenchSession(session, config, kBlockSize) != 0) {
+    fprintf(stderr, "cannot open the benchmark files in %s\n", dir.c_str());
   } else {
-    SessionContext ctx;
-    ReadAheadCache data, lob;
-    RdbaList corrupt, skip;
-    resizeReadAheadCache(data, kDefaultCacheSize);
-    resizeReadAheadCache(lob, kDefaultCacheSize);
-    ctx.blockSize = kBlockSize;
-    ctx.blockBuffer = static_cast<unsigned char*>(calloc(kBlockSize, 1));
-    ctx.dataCache = &data;
-    ctx.lobCache = &lob;
-    ctx.corruptList = &corrupt;
-    ctx.skipList = &skip;
-    DataFileSet* set = new DataFileSet;
-    ctx.fileSet = set;
-    FILE* cfg = fopen(config.c_str(), "r");
-    loadConfig(*set, cfg);
-    fclose(cfg);
-    openDBFile(*set, nullptr);
-    checkFileHeader(ctx);  // identifies the files (and prints their listing), as OPEN does
-
+    SessionContext& ctx = session.ctx;
     timeCat(paths);  // bring the files into the page cache
     double bestCat = 1e9, bestSerial = 1e9, bestParallel = 1e9;
     for (int r = 0; r < kRounds; r++) {
       const double c = timeCat(paths);
       if (c > 0 && c < bestCat) bestCat = c;
-      emptyReadAheadCache(data);
+      emptyReadAheadCache(session.data);
       double t0 = now();
       FILE* out = fopen("ZUTDICT/ZUTEXT.TXT", "wb+");
       if (out == nullptr) break;
@@ -131,12 +88,8 @@ int main() {
     printf("peak RSS: parent %ld KiB, largest child %ld KiB\n", maxRssKiB(RUSAGE_SELF),
            maxRssKiB(RUSAGE_CHILDREN));
     rc = 0;
-    closeDBFile(*set);
-    delete set;
-    freeReadAheadCache(data);
-    freeReadAheadCache(lob);
-    free(ctx.blockBuffer);
   }
+  closeHarnessSession(session);
   for (const std::string& p : paths) unlink(p.c_str());
   unlink(config.c_str());
   system(("rm -rf '" + dir + "'").c_str());

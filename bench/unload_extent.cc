@@ -12,9 +12,7 @@
 // The data blocks are written from a few builder-made templates whose block
 // addresses are patched, so building the file needs little memory of its own.
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/resource.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -22,9 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/session_context.h"
-#include "datafile/block_reader.h"
-#include "datafile/data_file_set.h"
+#include "bench/common/bench_session.h"
 #include "rows/unload_drivers.h"
 #include "tools/builder/row_builder.h"
 
@@ -35,18 +31,6 @@ constexpr uint32_t kFirstData = 16;
 constexpr uint32_t kExtentBlocks = 128;
 constexpr uint32_t kTemplates = 16;
 constexpr uint32_t kObjd = 90210;
-
-double now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-long peakRssKiB() {
-  rusage u;
-  getrusage(RUSAGE_SELF, &u);
-  return u.ru_maxrss;
-}
 
 // Block images of full data blocks (as block kFirstData) with varied rows.
 std::vector<mkdb::Block> templates() {
@@ -111,13 +95,6 @@ int writeTable(const std::string& path, uint32_t dataBlocks, const std::vector<m
   return rc;
 }
 
-double timeCat(const std::string& path) {
-  const std::string cmd = "cat '" + path + "' > /dev/null";
-  const double t0 = now();
-  if (system(cmd.c_str()) != 0) return -1;
-  return now() - t0;
-}
-
 double cpuSeconds() {
   rusage u;
   getrusage(RUSAGE_SELF, &u);
@@ -140,17 +117,9 @@ bool unloadTable(const std::string& dir, const std::string& path, const std::str
   if (cfg == nullptr) return false;
   fprintf(cfg, "%s\n", path.c_str());
   fclose(cfg);
-  SessionContext ctx;
-  ReadAheadCache data, lob;
-  RdbaList corrupt, skip;
-  resizeReadAheadCache(data, kDefaultCacheSize);
-  resizeReadAheadCache(lob, kDefaultCacheSize);
-  ctx.blockSize = kBlockSize;
-  ctx.blockBuffer = static_cast<unsigned char*>(calloc(kBlockSize, 1));
-  ctx.dataCache = &data;
-  ctx.lobCache = &lob;
-  ctx.corruptList = &corrupt;
-  ctx.skipList = &skip;
+  HarnessSession session;
+  const bool opened = openBenchSession(session, config, kBlockSize) == 0;
+  SessionContext& ctx = session.ctx;
   ctx.fieldTagLength = 1;
   ctx.fieldTag[0] = ',';
   ctx.recordTagLength = 1;
@@ -158,20 +127,13 @@ bool unloadTable(const std::string& dir, const std::string& path, const std::str
   const uint8_t types[] = {kColNumber, kColVarchar2, kColDate, kColNumber};
   for (int i = 0; i < 4; i++) ctx.columnTypes[i] = types[i];
   ctx.columnCount = 4;
-  DataFileSet* set = new DataFileSet;
-  ctx.fileSet = set;
-  cfg = fopen(config.c_str(), "r");
-  loadConfig(*set, cfg);
-  fclose(cfg);
-  openDBFile(*set, nullptr);
-  checkFileHeader(ctx);
   bool ok = false;
-  FILE* out = fopen(outPath.c_str(), "wb+");
+  FILE* out = opened ? fopen(outPath.c_str(), "wb+") : nullptr;
   if (out != nullptr) {
     static char buffer[256 * 1024];
     setvbuf(out, buffer, _IOFBF, sizeof buffer);
     const double t0 = now(), c0 = cpuSeconds();
-    if (readBlock(set, ctx, 1, 2) == kBlockSize) {
+    if (readBlock(session.set, ctx, 1, 2) == kBlockSize) {
       printExtentRows(out, ctx, kObjd, 0, 0, 0);
       fflush(out);
       ok = true;
@@ -181,12 +143,8 @@ bool unloadTable(const std::string& dir, const std::string& path, const std::str
     fclose(out);
   }
   r.rows = ctx.rowsUnloaded;
-  r.peakKiB = peakRssKiB();
-  closeDBFile(*set);
-  delete set;
-  freeReadAheadCache(data);
-  freeReadAheadCache(lob);
-  free(ctx.blockBuffer);
+  r.peakKiB = maxRssKiB(RUSAGE_SELF);
+  closeHarnessSession(session);
   unlink(config.c_str());
   return ok;
 }
@@ -194,12 +152,8 @@ bool unloadTable(const std::string& dir, const std::string& path, const std::str
 }  // namespace
 
 int main() {
-  char dirTemplate[] = "/tmp/zut-bench-unload-XXXXXX";
-  if (mkdtemp(dirTemplate) == nullptr) {
-    perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
+  const std::string dir = makeBenchDir("zut-bench-unload");
+  if (dir.empty()) return 1;
   const std::string path = dir + "/table01.dbf", outPath = dir + "/table.txt";
   // The file listing of OPEN goes to standard output: the report goes to a
   // copy of it, standard output itself to /dev/null.
@@ -214,8 +168,8 @@ int main() {
       rc = 1;
       break;
     }
-    timeCat(path);  // into the page cache
-    const double cat = timeCat(path);
+    timeCat({path});  // into the page cache
+    const double cat = timeCat({path});
     Result r;
     if (!unloadTable(dir, path, outPath, r) || cat <= 0) {
       fprintf(report, "the unload failed\n");

@@ -11,10 +11,8 @@
 // block. Rows go to /dev/null (the decoder's speed) and, once, to a real file.
 // Everything is written under /tmp and removed at the end.
 #include <fcntl.h>
-#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -24,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/common/bench_session.h"
 #include "cli/interpreter.h"
 #include "tools/builder/datafile_builder.h"
 #include "tools/builder/dict_files.h"
@@ -42,19 +41,6 @@ constexpr uint32_t kTemplates = 16;
 constexpr uint32_t kObjd = 90100;
 constexpr uint16_t kRfn = 4;
 constexpr int kRounds = 3;
-
-double now() {
-  timespec t;
-  clock_gettime(CLOCK_MONOTONIC, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
-}
-
-double timeCat(const std::string& path) {
-  const std::string cmd = "cat '" + path + "' > /dev/null";
-  const double t0 = now();
-  if (system(cmd.c_str()) != 0) return -1;
-  return now() - t0;
-}
 
 OracleBytes text(const std::string& s) { return OracleBytes(s.begin(), s.end()); }
 
@@ -204,12 +190,8 @@ UnloadRun runUnload(const std::string& dir, const std::string& target) {
 }  // namespace
 
 int main() {
-  char dirTemplate[] = "/tmp/zut-bench-unload-XXXXXX";
-  if (mkdtemp(dirTemplate) == nullptr) {
-    perror("mkdtemp");
-    return 1;
-  }
-  const std::string dir = dirTemplate;
+  const std::string dir = makeBenchDir("zut-bench-unload");
+  if (dir.empty()) return 1;
   const std::string file = dir + "/big01.dbf";
   int rc = 1;
   if (!writeTable(dir, file)) {
@@ -217,12 +199,12 @@ int main() {
   } else {
     const double mb = static_cast<double>(kDataBlocks) * kBlockSize / 1e6;
     const unsigned long long rows = static_cast<unsigned long long>(kDataBlocks) * kRowsPerBlock;
-    timeCat(file);  // into the page cache
+    timeCat({file});  // into the page cache
     double bestCat = 1e9;
     UnloadRun best;
     bool ok = true;
     for (int r = 0; r < kRounds && ok; r++) {
-      const double c = timeCat(file);
+      const double c = timeCat({file});
       const UnloadRun u = runUnload(dir, "/dev/null");
       ok = c > 0 && u.seconds > 0;
       if (c < bestCat) bestCat = c;

@@ -2,13 +2,11 @@
 // object, table, column type and column bucket files of a scratch ZUTDICT;
 // then every lookup, listing and column operation runs on them, and every
 // line goes through every parser. Nothing may read or write out of bounds.
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,6 +14,7 @@
 #include "cli/session_context.h"
 #include "dict/column_types.h"
 #include "dict/dict_files.h"
+#include "tests/fuzz/common/fuzz_session.h"
 
 namespace {
 
@@ -58,15 +57,9 @@ void parseEveryLine(const uint8_t* data, size_t size) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (freopen("/dev/null", "w", stdout) == nullptr) return 1;  // listings and messages
-  char tmpl[] = "/tmp/zut-fuzz-dict-XXXXXX";
-  if (mkdtemp(tmpl) == nullptr || chdir(tmpl) != 0) return 1;
+  const std::string dir = makeFuzzScratch("dict");
+  if (dir.empty() || chdir(dir.c_str()) != 0) return 1;
   mkdir("ZUTDICT", 0777);
-  static std::string scratchDir = tmpl;
-  atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(scratchDir, ec);
-  });
   return 0;
 }
 

@@ -21,15 +21,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "datafile/block_reader.h"
-#include "datafile/data_file_set.h"
 #include "rows/unload_drivers.h"
 #include "scan/extent_scan.h"
+#include "tests/fuzz/common/fuzz_session.h"
 #include "tools/builder/row_builder.h"
 
 namespace {
@@ -47,15 +45,10 @@ struct Scratch {
   // Block images by segment header type: header, two map blocks.
   std::map<uint32_t, mkdb::Block> images[3];
   std::map<uint32_t, mkdb::Block> data;  // the data blocks
-  DataFileSet* set = new DataFileSet;
-  ReadAheadCache cache, lob;
-  RdbaList corrupt, skip;
-  SessionContext ctx;
+  HarnessSession session;
   FILE* sink = nullptr;
 };
 Scratch* scratch = nullptr;
-
-mkdb::Value text(const std::string& s) { return OracleBytes(s.begin(), s.end()); }
 
 void addRows(mkdb::FileImage& f, uint32_t block, uint32_t objd) {
   mkdb::DataBlockPlan plan;
@@ -63,7 +56,7 @@ void addRows(mkdb::FileImage& f, uint32_t block, uint32_t objd) {
   std::vector<mkdb::RowPiece> rows;
   for (int r = 0; r < 3; r++) {
     mkdb::RowPiece p;
-    p.columns = {OracleBytes{0xC1, static_cast<uint8_t>(2 + r)}, text("b" + std::to_string(block))};
+    p.columns = {OracleBytes{0xC1, static_cast<uint8_t>(2 + r)}, textValue("b" + std::to_string(block))};
     rows.push_back(p);
   }
   plan.tables.push_back(rows);
@@ -98,15 +91,9 @@ void writeImage(uint32_t block, const mkdb::Block& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (freopen("/dev/null", "w", stdout) == nullptr) return 1;
-  char tmpl[] = "/tmp/zut-fuzz-extent-XXXXXX";
-  if (mkdtemp(tmpl) == nullptr) return 1;
   scratch = new Scratch;
-  scratch->dir = tmpl;
-  atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch->dir, ec);
-  });
+  scratch->dir = makeFuzzScratch("extent");
+  if (scratch->dir.empty()) return 1;
   for (int t = 0; t < 3; t++) {
     mkdb::FileImage f = baseFile(kTypes[t]);
     if (t == 0 && mkdb::writeDataFile(f) != 0) return 1;
@@ -126,31 +113,16 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   scratch->fd = open((scratch->dir + "/map.dbf").c_str(), O_WRONLY);
   if (scratch->fd < 0) return 1;
   scratch->sink = fopen("/dev/null", "w");
-  SessionContext& ctx = scratch->ctx;
-  ctx.blockSize = kBlockSize;
-  ctx.blockBuffer = static_cast<unsigned char*>(calloc(kBlockSize, 1));
-  resizeReadAheadCache(scratch->cache, 8 * kBlockSize);
-  resizeReadAheadCache(scratch->lob, 8 * kBlockSize);
-  ctx.dataCache = &scratch->cache;
-  ctx.lobCache = &scratch->lob;
-  ctx.corruptList = &scratch->corrupt;
-  ctx.skipList = &scratch->skip;
-  ctx.fileSet = scratch->set;
+  SessionContext& ctx = scratch->session.ctx;
   ctx.columnCount = 2;
   ctx.columnTypes[0] = kColNumber;
   ctx.columnTypes[1] = kColVarchar2;
-  const std::string config = scratch->dir + "/map.dbf\n";
-  FILE* c = fmemopen(const_cast<char*>(config.data()), config.size(), "r");
-  loadConfig(*scratch->set, c);
-  fclose(c);
-  openDBFile(*scratch->set, nullptr);
-  checkFileHeader(ctx);
-  return 0;
+  return openFuzzSession(scratch->session, scratch->dir + "/map.dbf\n", kBlockSize, 8);
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Scratch& s = *scratch;
-  SessionContext& ctx = s.ctx;
+  SessionContext& ctx = s.session.ctx;
   uint8_t head[8] = {};
   memcpy(head, data, size < 8 ? size : 8);
   const int type = (head[0] & 3) % 3;
@@ -165,14 +137,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (damaged != 0) damage(damaged);
   if ((head[0] & 0x20) && damaged != 2) damage(2);
   for (const auto& [b, img] : blocks) writeImage(b, img);
-  emptyReadAheadCache(s.cache);
+  emptyReadAheadCache(s.session.data);
 
   ctx.blockCheck = (head[0] >> 6) & 1;
   ctx.maxChains = head[1] & 3;
   const int table = (head[1] >> 2) & 1;
   ctx.rowsUnloaded = 0;
   ctx.rowLimit = kNoRowLimit;
-  if (readSingleBlock(s.set, ctx, kRfn, 2) == kBlockSize) {
+  if (readSingleBlock(s.session.set, ctx, kRfn, 2) == kBlockSize) {
     printExtentRows(s.sink, ctx, kObjd, table, 0, 0);
   }
   UnloadExtent e;

@@ -6,18 +6,13 @@
 //
 // Input: byte 0 bit 0 block size (2048, 8192), bit 1 big-endian, bit 2 an OS
 // header of one block in front of block 0; then the damage.
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "datafile/block_reader.h"
-#include "datafile/data_file_set.h"
+#include "tests/fuzz/common/fuzz_session.h"
 #include "tools/builder/datafile_builder.h"
 
 namespace {
@@ -32,15 +27,9 @@ Scratch* scratch = nullptr;
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (freopen("/dev/null", "w", stdout) == nullptr) return 1;
-  char tmpl[] = "/tmp/zut-fuzz-header-XXXXXX";
-  if (mkdtemp(tmpl) == nullptr) return 1;
   scratch = new Scratch;
-  scratch->dir = tmpl;
-  atexit([] {
-    std::error_code ec;
-    std::filesystem::remove_all(scratch->dir, ec);
-  });
+  scratch->dir = makeFuzzScratch("header");
+  if (scratch->dir.empty()) return 1;
   for (int g = 0; g < 8; g++) {
     mkdb::FileImage f;
     f.path = scratch->dir + "/h.dbf";
@@ -78,32 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   fwrite(file.data(), 1, file.size(), out);
   fclose(out);
 
-  DataFileSet* set = new DataFileSet;
-  ReadAheadCache cache;
-  RdbaList corrupt, skip;
-  resizeReadAheadCache(cache, 4 * bs);
-  SessionContext* ctx = new SessionContext;
-  ctx->blockSize = static_cast<uint16_t>(bs);
-  ctx->byteOrder = (g & 2) ? 1 : 0;
-  ctx->blockBuffer = static_cast<unsigned char*>(malloc(bs));
-  ctx->dataCache = &cache;
-  ctx->corruptList = &corrupt;
-  ctx->skipList = &skip;
-  ctx->fileSet = set;
+  // A fresh session each run, opened on the damaged file.
+  HarnessSession* session = new HarnessSession;
   const std::string config = path + (hsize ? " " + std::to_string(hsize) : "") + "\n";
-  FILE* c = fmemopen(const_cast<char*>(config.data()), config.size(), "r");
-  loadConfig(*set, c);
-  fclose(c);
-  openDBFile(*set, nullptr);
-  checkFileHeader(*ctx);
+  openFuzzSession(*session, config, bs, 4, (g & 2) ? 1 : 0);
   // The header block as it stands, whatever the listing made of it.
-  memcpy(ctx->blockBuffer, file.data() + hsize + bs, bs);
-  printFileHeader(s.sink, *ctx);
+  memcpy(session->ctx.blockBuffer, file.data() + hsize + bs, bs);
+  printFileHeader(s.sink, session->ctx);
   fflush(s.sink);
-  closeDBFile(*set);
-  delete set;
-  freeReadAheadCache(cache);
-  free(ctx->blockBuffer);
-  delete ctx;
+  closeHarnessSession(*session);
+  delete session;
   return 0;
 }

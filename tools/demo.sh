@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# make demo: writes a small synthetic database (a SCOTT-like schema) with
-# zut-mkdb, runs build/zut on a script that describes a table, unloads tables
+# make demo: writes a small synthetic database (a SCOTT-like schema and the
+# SYSTEM tablespace describing it) with zut-mkdb, runs build/zut on a script
+# that rebuilds the dictionary, describes a table, unloads tables
 # to text and to an export dump, scans the extents and unloads one object by
 # its data object id without the dictionary, then shows what was written.
 set -eu
@@ -11,15 +12,17 @@ mkdir -p "$work"
 cd "$work"
 
 echo "== Building the demo database in $work"
-printf 'config demo.cfg\ndemo\n' > demo-db.txt
+printf 'config demo.cfg\ndemo\nsystem\n' > demo-db.txt
 "$build/zut-mkdb" demo-db.txt
-echo "   users01.dbf (relative file 4, tablespace USERS), demo.cfg, and the"
-echo "   dictionary files under ZUTDICT/ for the tables of user SCOTT."
+echo "   system01.dbf (relative file 1, tablespace SYSTEM) with the dictionary"
+echo "   tables, users01.dbf (relative file 4, tablespace USERS), demo.cfg."
 echo
 
 cat > demo.sql <<'EOF'
-REM Open the data files, look at a table, unload it and its neighbours.
+REM Open the data files, rebuild the dictionary from SYSTEM, look at a
+REM table, unload it and its neighbours.
 OPEN demo.cfg
+UNLOAD TABLE DICT$;
 DESC SCOTT.EMP
 UNLOAD TABLE SCOTT.EMP TO emp.txt;
 UNLOAD TABLE SCOTT.ALL_TYPES TO all_types.txt;
@@ -50,6 +53,8 @@ show() {
 echo "== Output files in $work"
 ls -l *.txt *.ctl *.sql *.dmp ZUTDICT/ZUTEXT.TXT | grep -v demo
 echo
+show ZUTDICT/ZUTUSR.TXT 3
+show ZUTDICT/ZUTTAB.TXT 4
 show emp.txt
 show EMP_sqlldr.ctl 30
 show EMP_syntax.sql 12

@@ -18,6 +18,7 @@
 #include "tools/builder/datafile_builder.h"
 #include "tools/builder/demo_db.h"
 #include "tools/builder/dict_files.h"
+#include "tools/builder/system_db.h"
 
 namespace {
 
@@ -224,6 +225,19 @@ bool parseLine(const std::string& line, Description& desc, std::string& error) {
     desc.dictionary = db.dictionary;
     desc.hasDictionary = true;
     ok = true;
+  } else if (key == "system") {
+    // A SYSTEM data file (system01.dbf, relative file 1, listed first)
+    // holding the dictionary described so far; the tool rebuilds ZUTDICT
+    // from it with UNLOAD TABLE DICT$, so no dictionary files are written.
+    mkdb::SystemFileOptions o;
+    o.path = "system01.dbf";
+    o.blockSize = desc.defaults.blockSize;
+    o.byteOrder = desc.defaults.byteOrder;
+    mkdb::SystemDatabase sys;
+    ok = mkdb::buildSystemDatabase(desc.dictionary, o, sys) ||
+         p.fail("the dictionary rows do not fit the SYSTEM file");
+    if (ok) desc.files.insert(desc.files.begin(), sys.file);
+    desc.hasDictionary = false;
   } else if (key == "segment" || key == "data" || key == "poke") {
     if (desc.files.empty()) {
       error = key + " comes before any file";

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -199,6 +200,18 @@ TEST(DictBuild, ObjectAndClusterArgumentsReachTheReaders) {
   EXPECT_EQ(0u, users.find("73180,"));
 }
 
+TEST(DictBuild, UncreatableFilesSendBootstrapRowsToTheScreenAndSkipFollowOns) {
+  SystemSetup s(mkdb::kLittle, 8192, false);
+  s.session("UNLOAD TABLE OBJ$;\nUNLOAD TABLE TAB$;\n");
+  // Directories in the way of ZUTUSR.TXT and ZUTTYP.TXT.
+  ASSERT_EQ(0, mkdir(s.dir.file("ZUTDICT/ZUTUSR.TXT").c_str(), 0777));
+  ASSERT_EQ(0, mkdir(s.dir.file("ZUTDICT/ZUTTYP.TXT").c_str(), 0777));
+  const std::string out = s.session("UNLOAD TABLE USER$;\nUNLOAD TABLE COL$;\n");
+  EXPECT_EQ("ZUT> <date>\n" + s.sys.expected.users + "<date>\nZUT> <date>\n<date>\nZUT> ", out);
+  EXPECT_EQ(s.sys.expected.columns, s.dict("ZUTCOL.TXT"));
+  s.expectBuckets();
+}
+
 // Overwrites block b of the SYSTEM file with a pattern that is no segment
 // header.
 void damageBlock(const SystemSetup& s, uint32_t b) {
@@ -244,6 +257,26 @@ TEST(DictBuild, UserTablesDescribeAndUnloadByNameAfterwards) {
   const std::string builtDesc = built.substr(from, ownDesc.size() - 5);
   EXPECT_EQ(ownDesc.substr(0, ownDesc.size() - 5), builtDesc);
   EXPECT_NE(std::string::npos, builtDesc.find("Storage(OBJ#=73181"));
+}
+
+// zut-mkdb's "system" line: the SYSTEM file instead of dictionary files,
+// and DICT$ on it makes the demo tables unloadable by name.
+TEST(DictBuild, MkdbSystemFileServesTheDemo) {
+  TempDir d;
+  d.write("db.txt", "config demo.cfg\ndemo\nsystem\n");
+  const std::string cmd = std::string("'") + ZUT_MKDB + "' -C '" + d.path() + "' db.txt";
+  ASSERT_EQ(0, system(cmd.c_str()));
+  struct stat st;
+  EXPECT_NE(0, stat(d.file("ZUTDICT/ZUTUSR.TXT").c_str(), &st));
+  const std::string config = d.read("demo.cfg");
+  EXPECT_EQ(0u, config.find("system01.dbf\n"));
+  const RunResult r = runZut(d.path(), "OPEN demo.cfg\nUNLOAD TABLE DICT$;\n"
+                                       "UNLOAD TABLE SCOTT.DEPT TO dept.txt;\nEXIT\n");
+  EXPECT_EQ(0, r.status);
+  const mkdb::DemoDatabase demo = mkdb::buildDemoDatabase("");
+  ASSERT_NE(nullptr, demo.table("DEPT"));
+  EXPECT_EQ(mkdb::demoTableText(*demo.table("DEPT")), d.read("dept.txt"));
+  EXPECT_EQ("0,SYS,\n1,SYSTEM,\n2,SCOTT,\n", d.read("ZUTDICT/ZUTUSR.TXT"));
 }
 
 TEST(DictBuildSteps, PrefixesAnyCase) {

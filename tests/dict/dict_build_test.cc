@@ -45,14 +45,18 @@ struct SystemSetup {
   mkdb::SystemDatabase sys;
 
   // withUserFile: the demo's data file beside SYSTEM (little-endian 8 KiB).
-  SystemSetup(uint8_t order, uint32_t blockSize, bool withUserFile) {
+  // change: edits the description and the file options before the build.
+  SystemSetup(uint8_t order, uint32_t blockSize, bool withUserFile,
+              void (*change)(mkdb::DictionaryRows&, mkdb::SystemFileOptions&) = nullptr) {
     demo = mkdb::buildDemoDatabase(dir.path());
     mkdb::SystemFileOptions o;
     o.path = dir.file("system01.dbf");
     o.configName = "system01.dbf";
     o.byteOrder = order;
     o.blockSize = blockSize;
-    EXPECT_TRUE(mkdb::buildSystemDatabase(describedDictionary(demo), o, sys));
+    mkdb::DictionaryRows rows = describedDictionary(demo);
+    if (change) change(rows, o);
+    EXPECT_TRUE(mkdb::buildSystemDatabase(rows, o, sys));
     std::vector<mkdb::FileImage> files = {sys.file};
     if (withUserFile) files.push_back(demo.files.at(0));
     for (const mkdb::FileImage& f : files) EXPECT_EQ(0, mkdb::writeDataFile(f));
@@ -210,6 +214,22 @@ TEST(DictBuild, UncreatableFilesSendBootstrapRowsToTheScreenAndSkipFollowOns) {
   EXPECT_EQ("ZUT> <date>\n" + s.sys.expected.users + "<date>\nZUT> <date>\n<date>\nZUT> ", out);
   EXPECT_EQ(s.sys.expected.columns, s.dict("ZUTCOL.TXT"));
   s.expectBuckets();
+}
+
+TEST(DictBuild, DeletedAndUncommittedRowsFollowTheSettings) {
+  SystemSetup s(mkdb::kLittle, 8192, false,
+                [](mkdb::DictionaryRows& rows, mkdb::SystemFileOptions& o) {
+                  o.deletedUsers = {mkdb::addDictUser(rows, "GHOST")};
+                  o.uncommittedUsers = {mkdb::addDictUser(rows, "PENDING")};
+                });
+  const std::string base = "0,SYS,\n1,SYSTEM,\n2,SCOTT,\n";
+  EXPECT_EQ(base + "4,PENDING,\n", s.sys.expected.users);
+  s.session("UNLOAD TABLE USER$;\n");
+  EXPECT_EQ(base + "4,PENDING,\n", s.dict("ZUTUSR.TXT"));
+  s.session("SET DELETED_ROW TRUE\nUNLOAD TABLE USER$;\n");
+  EXPECT_EQ(base + "3,GHOST,\n4,PENDING,\n", s.dict("ZUTUSR.TXT"));
+  s.session("SET COMMITED_ONLY TRUE\nUNLOAD TABLE USER$;\n");
+  EXPECT_EQ(base, s.dict("ZUTUSR.TXT"));
 }
 
 // Overwrites block b of the SYSTEM file with a pattern that is no segment

@@ -157,6 +157,7 @@ struct ClusterPacker {
   uint32_t next;  // the block the current plan becomes
   std::vector<uint32_t> written;
   DataBlockPlan plan;
+  std::vector<uint8_t> itlFlags;
   Value key;
   int keyIndex = -1;  // the current key's row in table 0 of this block
 
@@ -167,6 +168,7 @@ struct ClusterPacker {
   void reset() {
     plan = DataBlockPlan{};
     plan.objd = objd;
+    plan.itlFlags = itlFlags;
     plan.tables.assign(tableCount, {});
     keyIndex = -1;
   }
@@ -190,7 +192,7 @@ struct ClusterPacker {
     key = k;
     keyIndex = -1;
   }
-  bool addMember(size_t table, const RowValues& own) {
+  bool addMember(size_t table, const RowValues& own, uint8_t extraFlags = 0, uint8_t lock = 0) {
     for (int attempt = 0; attempt < 2; attempt++) {
       if (keyIndex < 0 && plan.tables[0].size() >= 255 && !flush()) return false;
       const bool newKey = keyIndex < 0;
@@ -202,7 +204,8 @@ struct ClusterPacker {
         keyIndex = static_cast<int>(plan.tables[0].size() - 1);
       }
       RowPiece m;
-      m.flag = kRowC | kRowWhole;
+      m.flag = kRowC | kRowWhole | extraFlags;
+      m.lock = lock;
       m.clusterKeyIndex = static_cast<uint8_t>(keyIndex);
       m.columns = own;
       plan.tables[table].push_back(m);
@@ -364,6 +367,8 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
   // USER$ in C_USER#: one key per user.
   {
     ClusterPacker p(f, kSysUserClusterObjId, 2, next);
+    p.itlFlags = {0, kItlCommitted};  // ITL entry 1 holds an open transaction
+    p.reset();
     for (const DictUserRow& u : rows.users) {
       const StoredRow r = layRow(kUser, {{"USER#", num(u.userId)},
                                          {"NAME", chars(u.name)},
@@ -377,9 +382,11 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
                                          {"DEFROLE", num(1)},
                                          {"ASTATUS", num(0)},
                                          {"LCOUNT", num(0)}});
+      const bool deleted = options.deletedUsers.count(u.userId) != 0;
+      const uint8_t lock = options.uncommittedUsers.count(u.userId) != 0 ? 1 : 0;
       p.beginKey(r[0].value);
-      if (!p.addMember(1, valuesOf(r, 1))) return false;
-      out.expected.users += expectedLine(kUser, r);
+      if (!p.addMember(1, valuesOf(r, 1), deleted ? kRowD : 0, lock)) return false;
+      if (!deleted) out.expected.users += expectedLine(kUser, r);
     }
     if (!p.flush() || p.written.empty()) return false;
     if (!addSegment(f, h["C_USER#"], kSysUserClusterObjId, p.written)) return false;

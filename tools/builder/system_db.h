@@ -22,6 +22,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -50,11 +51,15 @@ struct SystemFileOptions {
   uint32_t blockSize = 8192;
   uint8_t byteOrder = kLittle;
   uint16_t rfn = 1;
+  // USER$ rows stored marked deleted, and rows locked by a transaction that
+  // has not committed (ITL entry 1, flag 0), by user#.
+  std::set<uint32_t> deletedUsers;
+  std::set<uint32_t> uncommittedUsers;
 };
 
 // The dictionary files as the build must write them.
 struct ExpectedDictionary {
-  std::string users;        // ZUTUSR.TXT
+  std::string users;        // ZUTUSR.TXT (deleted USER$ rows left out)
   std::string objects;      // ZUTOBJ.TXT
   std::string tables;       // ZUTTAB.TXT: TAB$, then IND$ and the partition tables
   std::string tabRows;      // the TAB$ lines alone, the start of tables

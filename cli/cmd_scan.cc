@@ -9,7 +9,9 @@
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
 #include "dict/dict_files.h"
+#include "lob/lob_map.h"
 #include "scan/extent_scan.h"
+#include "scan/lob_scan.h"
 
 namespace {
 
@@ -133,7 +135,7 @@ void runScanCommand(ZUTState& st) {
   } else if (kindIs(a.kind, "DATABASE")) {
     printDate();
     listExtentMapParallel(ctx);
-    fputs("  The LOB scan of SCAN DATABASE is not available in this build.\n", stdout);
+    listLobBlockMapParallel(ctx);
     printDate();
   } else if (kindIs(a.kind, "DATA")) {
     runListing(st, a, scanData);
@@ -147,17 +149,22 @@ void runScanCommand(ZUTState& st) {
   } else if (kindIs(a.kind, "EXTENT")) {
     scanExtents(st);
   } else if (kindIs(a.kind, "LOB")) {
-    scanUnavailable("SCAN LOB");
+    printDate();
+    listLobBlockMap(ctx);
+    printDate();
   } else if (kindIs(a.kind, "PARALLELEXT")) {
     printDate();
     listExtentMapParallel(ctx);
     printDate();
   } else if (kindIs(a.kind, "PARALLELLOB")) {
-    scanUnavailable("SCAN PARALLELLOB");
+    printDate();
+    listLobBlockMapParallel(ctx);
+    printDate();
   } else if (kindIs(a.kind, "MAP")) {
     printDate();
+    hashLobBlockMap();
+    hashLobIndexMap();
     hashDictColumnMap();
-    fputs("  The LOB bucket files of SCAN MAP are not available in this build.\n", stdout);
     printDate();
   } else if (kindIs(a.kind, "BLOCK")) {
     runListing(st, a, scanBlockTypes);

@@ -25,21 +25,9 @@ bool isSegmentHeaderBlock(uint8_t type) {
          type == kBlockTypePageTableSeg;
 }
 
-// How the blocks of one entry are read. Normally through the data window by
-// file number; when that number leads to another entry (two files carrying
-// the same number, or a BIGFILE file not registered as file 0), the entry is
-// read directly so that the walk still sees this file's own blocks.
-struct FileReader {
-  int position = 0;
-  uint16_t rfn = 0;
-  uint32_t lookup = 0;  // file number handed to readBlock
-  bool direct = false;
-  uint64_t last = 0;    // highest block number of the file
-};
-
-FileReader startFile(SessionContext& ctx, int p) {
+FileWalk startFile(SessionContext& ctx, int p) {
   DataFileSet& set = *ctx.fileSet;
-  FileReader r;
+  FileWalk r;
   r.position = p;
   r.rfn = set.entries[p].rfn;
   r.lookup = ctx.bigfile ? 0 : r.rfn;
@@ -48,7 +36,7 @@ FileReader startFile(SessionContext& ctx, int p) {
   return r;
 }
 
-bool readFileBlock(SessionContext& ctx, const FileReader& r, uint32_t block) {
+bool readFileBlock(SessionContext& ctx, const FileWalk& r, uint32_t block) {
   const uint32_t got =
       r.direct ? readEntryBlocks(*ctx.fileSet, ctx, r.position, block, ctx.blockBuffer, ctx.blockSize)
                : readBlock(ctx.fileSet, ctx, r.lookup, block);
@@ -67,7 +55,7 @@ void walkBlocks(SessionContext& ctx, uint16_t file, Visit&& visit) {
   DataFileSet& set = *ctx.fileSet;
   for (int p = 0; p < set.count; p++) {
     if (!fileEligible(ctx, set.entries[p], file)) continue;
-    const FileReader r = startFile(ctx, p);
+    const FileWalk r = startFile(ctx, p);
     for (uint64_t b = 2; b <= r.last; b++) {
       if (!readFileBlock(ctx, r, static_cast<uint32_t>(b))) continue;
       if (!visit(r, static_cast<uint32_t>(b))) return;
@@ -120,7 +108,7 @@ bool scanSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t f
   const bool known = block != 0 && (file != 0 || ctx.bigfile);
   for (int p = 0; p < set.count; p++) {
     if (!fileEligible(ctx, set.entries[p], file)) continue;
-    const FileReader r = startFile(ctx, p);
+    const FileWalk r = startFile(ctx, p);
     if (known) {
       // The block the caller names is the answer either way.
       return readFileBlock(ctx, r, block) && matchBlockTail(ctx) == 0 &&
@@ -139,7 +127,7 @@ bool scanSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file) {
 }
 
 void listSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file) {
-  walkBlocks(ctx, file, [&](const FileReader&, uint32_t) {
+  walkBlocks(ctx, file, [&](const FileWalk&, uint32_t) {
     if (!isSegmentHeaderBlock(getBlockType(ctx))) return true;
     if (objd != 0 && getDataObjectID(ctx) != objd) return true;
     printBriefHeader(out, ctx);
@@ -153,7 +141,7 @@ void listDataBlock(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
     // The walk ends once the object's last wanted block is printed.
     const uint32_t wanted = blocks != 0 ? blocks : 1;
     uint32_t printed = 0;
-    walkBlocks(ctx, file, [&](const FileReader&, uint32_t) {
+    walkBlocks(ctx, file, [&](const FileWalk&, uint32_t) {
       if (getBlockType(ctx) != kBlockTypeData || getDataObjectID(ctx) != objd) return true;
       printBriefHeader(out, ctx);
       return ++printed < wanted;
@@ -162,7 +150,7 @@ void listDataBlock(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
   }
   bool any = false;
   uint32_t last = 0, count = 0;
-  walkBlocks(ctx, file, [&](const FileReader&, uint32_t) {
+  walkBlocks(ctx, file, [&](const FileWalk&, uint32_t) {
     if (getBlockType(ctx) != kBlockTypeData) return true;
     const uint32_t id = getDataObjectID(ctx);
     if (!any || id != last) {
@@ -180,7 +168,7 @@ void listDataBlock(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
 
 void listDataBlockType(FILE* out, SessionContext& ctx, uint16_t file) {
   auto examples = std::make_unique<TypeExamples[]>(256);
-  walkBlocks(ctx, file, [&](const FileReader& r, uint32_t b) {
+  walkBlocks(ctx, file, [&](const FileWalk& r, uint32_t b) {
     const uint32_t block = ctx.bigfile ? b : rdbaBlock(b);
     const uint32_t address = static_cast<uint32_t>(r.rfn) * 4194304u + block;
     TypeExamples& e = examples[getBlockType(ctx)];
@@ -201,7 +189,7 @@ void listDataBlockType(FILE* out, SessionContext& ctx, uint16_t file) {
 void listExtentByFile(FILE* out, SessionContext& ctx, int p) {
   if (!sessionReady(ctx) || p < 0 || p >= ctx.fileSet->count) return;
   if (!entryOpen(ctx.fileSet->entries[p])) return;
-  const FileReader r = startFile(ctx, p);
+  const FileWalk r = startFile(ctx, p);
   // The open run: first block (0 for none), object and length. A run of
   // object 0 names no object and is never written.
   uint32_t start = 0, prev = 0, length = 0;
@@ -239,45 +227,42 @@ void extentPiecePath(int worker, char* path, size_t size) {
   snprintf(path, size, "ZUTDICT/ZUTEXT.%02d.TXT", worker);
 }
 
-int listExtentMapSerial(const ExtentWorker& w) {
-  if (w.ctx == nullptr) return 1;
-  // A block buffer and a larger read-ahead window of the worker's own.
-  auto local = std::make_unique<SessionContext>();
-  if (copyBlock(*w.ctx, *local) != 0) return 1;
-  ReadAheadCache cache;
-  resizeReadAheadCache(cache, kExtentWorkerCacheSize);
-  local->dataCache = &cache;
-  char path[64];
-  extentPiecePath(w.worker, path, sizeof path);
-  int rc = 1;
-  if (FILE* f = fopen(path, "wb")) {
-    if (sessionReady(*local))
-      for (int p = 0; p < local->fileSet->count; p++)
-        if (p % kExtentWorkers == w.worker) listExtentByFile(f, *local, p);
-    rc = fclose(f) == 0 ? 0 : 1;
-  }
-  freeReadAheadCache(cache);
-  free(local->blockBuffer);
-  return rc;
+bool startFileWalk(SessionContext& ctx, int p, FileWalk& walk) {
+  if (!sessionReady(ctx) || p < 0 || p >= ctx.fileSet->count) return false;
+  if (!entryOpen(ctx.fileSet->entries[p])) return false;
+  walk = startFile(ctx, p);
+  return true;
 }
 
-int listExtentMapParallel(SessionContext& ctx) {
-  char path[64];
-  // A piece left by an earlier run must never be merged into this one.
-  for (int k = 0; k < kExtentWorkers; k++) {
-    extentPiecePath(k, path, sizeof path);
-    unlink(path);
-  }
+bool readFileWalkBlock(SessionContext& ctx, const FileWalk& walk, uint32_t block) {
+  return readFileBlock(ctx, walk, block);
+}
+
+WorkerSession::~WorkerSession() {
+  freeReadAheadCache(cache);
+  if (ctx != nullptr) free(ctx->blockBuffer);
+}
+
+bool startWorkerSession(const SessionContext& from, WorkerSession& w) {
+  w.ctx = std::make_unique<SessionContext>();
+  if (copyBlock(from, *w.ctx) != 0) return false;
+  resizeReadAheadCache(w.cache, kExtentWorkerCacheSize);
+  w.ctx->dataCache = &w.cache;
+  return true;
+}
+
+void runScanWorkers(const SessionContext& ctx, int (*work)(const ExtentWorker&),
+                    bool done[kExtentWorkers]) {
   // Children end with _exit and never flush what the parent had buffered.
   fflush(nullptr);
   pid_t pids[kExtentWorkers];
-  bool done[kExtentWorkers] = {};
   for (int k = 0; k < kExtentWorkers; k++) {
     const ExtentWorker w{&ctx, k};
+    done[k] = false;
     pids[k] = fork();
-    if (pids[k] == 0) _exit(listExtentMapSerial(w));
+    if (pids[k] == 0) _exit(work(w));
     // Without a process to spare, the share is scanned here.
-    if (pids[k] < 0) done[k] = listExtentMapSerial(w) == 0;
+    if (pids[k] < 0) done[k] = work(w) == 0;
   }
   for (int k = 0; k < kExtentWorkers; k++) {
     if (pids[k] <= 0) continue;
@@ -288,6 +273,40 @@ int listExtentMapParallel(SessionContext& ctx) {
     } while (got < 0 && errno == EINTR);
     done[k] = got == pids[k] && WIFEXITED(status) && WEXITSTATUS(status) == 0;
   }
+}
+
+bool appendPieceFile(const char* path, FILE* out) {
+  FILE* piece = fopen(path, "rb");
+  if (piece == nullptr) return false;
+  const bool ok = copyStream(piece, out);
+  fclose(piece);
+  return ok;
+}
+
+int listExtentMapSerial(const ExtentWorker& w) {
+  if (w.ctx == nullptr) return 1;
+  WorkerSession session;
+  if (!startWorkerSession(*w.ctx, session)) return 1;
+  SessionContext& local = *session.ctx;
+  char path[64];
+  extentPiecePath(w.worker, path, sizeof path);
+  FILE* f = fopen(path, "wb");
+  if (f == nullptr) return 1;
+  if (sessionReady(local))
+    for (int p = 0; p < local.fileSet->count; p++)
+      if (p % kExtentWorkers == w.worker) listExtentByFile(f, local, p);
+  return fclose(f) == 0 ? 0 : 1;
+}
+
+int listExtentMapParallel(SessionContext& ctx) {
+  char path[64];
+  // A piece left by an earlier run must never be merged into this one.
+  for (int k = 0; k < kExtentWorkers; k++) {
+    extentPiecePath(k, path, sizeof path);
+    unlink(path);
+  }
+  bool done[kExtentWorkers];
+  runScanWorkers(ctx, listExtentMapSerial, done);
   FILE* out = fopen(kExtentMapPath, "wb+");
   if (out == nullptr) out = stdout;
   int failed = 0;
@@ -297,10 +316,7 @@ int listExtentMapParallel(SessionContext& ctx) {
       printf("  Extent scan worker %d failed; its part of the extent map may be missing.\n", k);
     }
     extentPiecePath(k, path, sizeof path);
-    FILE* piece = fopen(path, "rb");
-    if (piece == nullptr) continue;
-    copyStream(piece, out);
-    fclose(piece);
+    appendPieceFile(path, out);
   }
   if (out == stdout) fflush(stdout);
   else fclose(out);

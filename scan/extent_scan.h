@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 
 #include "cli/command_reader.h"
 #include "cli/session_context.h"
+#include "datafile/block_reader.h"
 
 constexpr const char* kExtentMapPath = "ZUTDICT/ZUTEXT.TXT";
 constexpr int kExtentWorkers = 4;
@@ -58,13 +60,56 @@ void listExtentByFile(FILE* out, SessionContext& ctx, int p);
 // Extent map lines of every open file, in file-index order.
 void listExtentMap(FILE* out, SessionContext& ctx);
 
-// One worker of the parallel extent scan: the files whose entry position
-// modulo 4 equals worker go to ZUTDICT/ZUTEXT.%02d.TXT. Returns 0, or 1 when
-// the piece file could not be created.
+// ---- the walk of one file, shared by the block-map scans ----
+
+// How the blocks of the open file at entry position p are read. Normally
+// through the data window by file number; when that number leads to another
+// entry (two files carrying the same number, or a BIGFILE file not
+// registered as file 0), the entry is read directly so that the walk still
+// sees this file's own blocks.
+struct FileWalk {
+  int position = 0;
+  uint16_t rfn = 0;
+  uint32_t lookup = 0;  // file number handed to readBlock
+  bool direct = false;
+  uint64_t last = 0;    // highest block number of the file
+};
+// False when the session has no file set or buffer, or p is not an open file.
+bool startFileWalk(SessionContext& ctx, int p, FileWalk& walk);
+// True when the block read in full into the session block buffer.
+bool readFileWalkBlock(SessionContext& ctx, const FileWalk& walk, uint32_t block);
+
+// ---- the four worker processes of the parallel scans ----
+
+// One worker's share: the session to copy and the worker number 0 to 3; it
+// scans the open files whose entry position modulo 4 equals the number.
 struct ExtentWorker {
   const SessionContext* ctx = nullptr;
   int worker = 0;
 };
+// A worker's own copy of the session: every setting and shared pointer, a
+// block buffer of its own and a 1 MB data window.
+struct WorkerSession {
+  std::unique_ptr<SessionContext> ctx;
+  ReadAheadCache cache;
+  WorkerSession() = default;
+  WorkerSession(const WorkerSession&) = delete;
+  WorkerSession& operator=(const WorkerSession&) = delete;
+  ~WorkerSession();
+};
+// False when the copy could not be made.
+bool startWorkerSession(const SessionContext& from, WorkerSession& w);
+// Runs work for workers 0 to 3, each in a child process started one after
+// another, and waits for them in start order; done[k] tells whether worker
+// k ended with status 0. A worker that cannot be forked runs in this process.
+void runScanWorkers(const SessionContext& ctx, int (*work)(const ExtentWorker&),
+                    bool done[kExtentWorkers]);
+// Appends the piece file at path to out; false when it cannot be opened.
+bool appendPieceFile(const char* path, FILE* out);
+
+// One worker of the parallel extent scan: its files go to
+// ZUTDICT/ZUTEXT.%02d.TXT. Returns 0, or 1 when the piece file could not be
+// created.
 int listExtentMapSerial(const ExtentWorker& w);
 // Four child processes, one per worker, then the pieces merged in worker
 // order into ZUTDICT/ZUTEXT.TXT. Returns the number of workers that failed.

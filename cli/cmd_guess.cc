@@ -1,5 +1,181 @@
-#include "cli/commands.h"
+// SAMPLE (guess the column types of a data object from one block and write
+// an UNLOAD OBJECT command that uses them) and LOAD TABLE (load one user's
+// table layouts from the dictionary files for naming sampled segments).
+#include <cstdio>
+#include <cstring>
+#include <string>
 
-// Not in this build yet: the handler says so and changes nothing.
-void runLoadCommand(ZUTState&) { reportCommandUnavailable("LOAD"); }
-void runSampleCommand(ZUTState&) { reportCommandUnavailable("SAMPLE"); }
+#include "cli/commands.h"
+#include "cli/interpreter.h"
+#include "datafile/block_layout.h"
+#include "datafile/block_reader.h"
+#include "dict/dict_files.h"
+#include "rows/guess_field.h"
+#include "rows/guess_table.h"
+#include "rows/unload_drivers.h"
+
+namespace {
+
+constexpr size_t kGuessLineSize = 1024;
+constexpr size_t kMinColumnLine = 10;
+
+// Fills the entry's columns from the column lines of obj#: its column bucket
+// file, or the whole column file when the buckets were never made.
+int getGuessTable(DictColumnEntry& column, uint32_t objId, GuessTableEntry& entry) {
+  char path[64];
+  getColumnBucketName(path, sizeof path, objId);
+  FILE* f = openDictFile(path);
+  if (f == nullptr) f = openDictFile(kDictColumnFile);
+  if (f == nullptr) return 1;
+  char line[kGuessLineSize];
+  size_t length = 0;
+  while (readDictLine(f, line, sizeof line, &length)) {
+    if (length < kMinColumnLine || length > static_cast<size_t>(kDictMaxLineLength)) continue;
+    FieldScanner cursor;
+    cursor.text = line;
+    cursor.length = static_cast<int32_t>(length);
+    if (parseORASYSCOL(column, cursor) != 0 || column.objId != objId) continue;
+    addGuessTableColumn(entry, column.segColId, column.type, column.nullable);
+  }
+  fclose(f);
+  return 1;
+}
+
+// Every table of the user (whole tables, not partitions), in file order.
+void loadGuessTable(const char* userName, GuessedTableList& list) {
+  DictUserEntry user;
+  if (!getORASYSUSER(user, userName)) {
+    printf("User (%s) does not exists.\n", userName);
+    return;
+  }
+  FILE* f = openDictFile(kDictObjectFile);
+  if (f == nullptr) return;
+  char line[kGuessLineSize];
+  size_t length = 0;
+  DictObjectEntry object;
+  DictColumnEntry column;
+  GuessTableEntry* entry = new GuessTableEntry;
+  while (readDictLine(f, line, sizeof line, &length)) {
+    if (length >= sizeof line) continue;
+    FieldScanner cursor;
+    cursor.text = line;
+    cursor.length = static_cast<int32_t>(length);
+    if (parseORASYSOBJ(object, cursor) != 0) continue;
+    if (object.ownerId != user.userId || object.type != kObjTable || object.subname[0] != 0)
+      continue;
+    initGuessTableEntry(*entry, user.name, object.name);
+    getGuessTable(column, object.objId, *entry);
+    // A full list takes no more tables; only stored tables are reported.
+    if (addGuessTable(list, *entry)) printf(" Loaded Guess Table %s.%s\n", user.name, object.name);
+  }
+  delete entry;
+  fclose(f);
+}
+
+struct SampleArgs {
+  uint32_t objd = 0;
+  uint8_t cluster = 0;
+  uint16_t file = 0;
+  uint32_t block = 0;
+  std::string to;
+};
+
+uint32_t decimalWord(const char* text, uint32_t max) {
+  const int64_t v = parseDecimalPrefix(text, 20);
+  if (v < 0) return 0;
+  return static_cast<uint64_t>(v) > max ? max : static_cast<uint32_t>(v);
+}
+
+SampleArgs parseSampleArgs(CommandBuffer& cmd) {
+  enum Sel { kNone, kObject, kCluster, kTo, kFile, kBlock, kRdba } sel = kNone;
+  SampleArgs a;
+  while (scanNextWord(cmd) > 0) {
+    const std::string w(cmd.text + cmd.start, cmd.end - cmd.start);
+    if (compareKeyword(cmd, "OBJECT") == 0) sel = kObject;
+    else if (compareKeyword(cmd, "CLUSTER") == 0) sel = kCluster;
+    else if (compareKeyword(cmd, "TO") == 0) sel = kTo;
+    else if (compareKeyword(cmd, "FILE") == 0) sel = kFile;
+    else if (compareKeyword(cmd, "BLOCK") == 0) sel = kBlock;
+    else if (compareKeyword(cmd, "RDBA") == 0) sel = kRdba;
+    else {
+      switch (sel) {
+        case kObject: a.objd = decimalWord(w.c_str(), 0xFFFFFFFFu); break;
+        case kCluster: a.cluster = static_cast<uint8_t>(decimalWord(w.c_str(), 0xFF)); break;
+        case kTo: a.to = w; break;
+        case kFile: a.file = static_cast<uint16_t>(decimalWord(w.c_str(), 0xFFFF)); break;
+        case kBlock: a.block = decimalWord(w.c_str(), 0xFFFFFFFFu); break;
+        case kRdba: {
+          // An address that does not fit 32 bits names no block.
+          const uint64_t v = parseInteger(w.c_str());
+          const uint32_t rdba = v > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(v);
+          a.file = static_cast<uint16_t>(rdba >> 22);
+          a.block = rdba & 0x3FFFFF;
+          break;
+        }
+        case kNone: break;
+      }
+      sel = kNone;
+    }
+  }
+  return a;
+}
+
+}  // namespace
+
+void runLoadCommand(ZUTState& st) {
+  CommandBuffer& cmd = st.cmd;
+  if (scanNextWord(cmd) <= 0 || compareKeyword(cmd, "TABLE") != 0 || scanNextWord(cmd) <= 0) {
+    fputs("  LOAD TABLE username\n", stdout);
+    return;
+  }
+  const std::string user(cmd.text + cmd.start, cmd.end - cmd.start);
+  if (st.ctx.guessedTables == nullptr) allocGuessState(st.ctx);
+  loadGuessTable(user.c_str(), *st.ctx.guessedTables);
+  fflush(stdout);
+}
+
+void runSampleCommand(ZUTState& st) {
+  SessionContext& ctx = st.ctx;
+  memset(st.fileName, 0, sizeof st.fileName);
+  if (ctx.columnStats == nullptr) allocGuessState(ctx);
+  ColumnStats& stats = *ctx.columnStats;
+  resetColumnStats(stats);
+  if (ctx.dataCache) emptyReadAheadCache(*ctx.dataCache);
+  const SampleArgs a = parseSampleArgs(st.cmd);
+  if (a.objd == 0 || a.block == 0 || (a.file == 0 && !ctx.bigfile)) {
+    fputs("  SAMPLE OBJECT objd RDBA rdba FILE rfn BLOCK blockid \n"
+          "         [CLUSTER clusterid] [TO filename]\n",
+          stdout);
+    return;
+  }
+  if (a.to.size() >= sizeof st.fileName) {
+    fputs("  File name too long.\n", stdout);
+    return;
+  }
+  memcpy(st.fileName, a.to.data(), a.to.size());
+
+  copyUserTags(ctx, st.user);
+  const uint8_t savedStyle = ctx.outputStyle;
+  ctx.outputStyle = 0;
+  // The row decoders stop sampling once the row counter reaches GUESS_SIZE;
+  // the count of an earlier unload must not cut this sample short.
+  ctx.rowsUnloaded = 0;
+  ctx.rowOutputMode = 2;
+  stats.objd = a.objd;
+
+  FILE* out = openOutputFile(st.fileName);
+  if (out != stdout) {
+    memset(st.outputBuffer, 0, kOutputBufferSize);
+    setvbuf(out, st.outputBuffer, _IOFBF, kOutputBufferSize);
+  }
+  scanTableRows(out, ctx, a.objd, a.cluster, st.user.deletedRow & 1, st.user.commitedOnly & 1,
+                a.file, a.block);
+  fprintf(out, "#// Column Count=%u\n", stats.columnCount);
+  fprintf(out, "UNLOAD OBJECT %u COLUMN ", getDataObjectID(ctx));
+  printGuessedColumns(out, stats);
+  fprintf(out, " TO OBJD%010uC%03u.txt; \n", a.objd, a.cluster);
+  fputc('\n', out);
+  closeOutputFile(out);
+  ctx.outputStyle = savedStyle;
+  ctx.rowOutputMode = 0;
+}

@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
+#include "rows/guess_table.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ void setUpState(ZUTState& st) {
   st.ctx.skipList = new RdbaList;
   st.ctx.fileSet = new DataFileSet;
   st.ctx.carryOver = static_cast<unsigned char*>(calloc(kCarryOverSize, 1));
+  allocGuessState(st.ctx);
   st.scratch = static_cast<char*>(calloc(kScratchSize, 1));
   st.outputBuffer = static_cast<char*>(calloc(kOutputBufferSize, 1));
 }
@@ -61,6 +63,7 @@ void releaseState(ZUTState& st) {
   delete st.ctx.skipList;
   free(st.ctx.blockBuffer);
   free(st.ctx.carryOver);
+  freeGuessState(st.ctx);
   free(st.scratch);
   free(st.outputBuffer);
   st.ctx = SessionContext{};

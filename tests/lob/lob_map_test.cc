@@ -347,6 +347,25 @@ TEST(LobScan, WithoutBothMapFilesNothingIsScanned) {
   });
 }
 
+TEST(LobScan, AWorkerThatCannotWriteItsPiecesIsReportedAndTheRestMerged) {
+  TempDir dir;
+  TestSession s;
+  mkdb::FileImage f = lobFile(dir, 8192, mkdb::kLittle);
+  s.open(dir, f.path + "\n");
+  inDirectory(dir, [&] {
+    // A directory in the place of worker 2's index piece.
+    ASSERT_EQ(0, mkdir("ZUTDICT/LOBIDX.02.TXT", 0777));
+    testing::internal::CaptureStdout();
+    const int failed = listLobBlockMapParallel(s.ctx);
+    EXPECT_EQ("  LOB scan worker 2 failed; its part of the LOB maps may be missing.\n",
+              testing::internal::GetCapturedStdout());
+    EXPECT_EQ(1, failed);
+    EXPECT_EQ(lobLines("4"), dir.read("ZUTDICT/ZUTLOB.TXT"));
+    EXPECT_EQ(kIndexLines, dir.read("ZUTDICT/LOBIDX.TXT"));
+    ASSERT_EQ(0, rmdir("ZUTDICT/LOBIDX.02.TXT"));
+  });
+}
+
 TEST(LobBucket, TheHashOfCharactersElevenToTwenty) {
   // Reference values from a separate implementation of the hash steps.
   EXPECT_EQ(71u, getLobBucket("00000000000000000000"));

@@ -24,6 +24,7 @@
 #include "dict/dict_build.h"
 #include "dict/dict_files.h"
 #include "rows/dmp_writer.h"
+#include "rows/guess_field.h"
 #include "rows/unload_drivers.h"
 #include "scan/extent_scan.h"
 
@@ -54,6 +55,7 @@ void clearUnloadState(SessionContext& ctx) {
   ctx.rowsUnloaded = 0;
   ctx.rowOutputMode = 0;
   memset(ctx.unknownTypeWarnings, 0, sizeof ctx.unknownTypeWarnings);  // each unload warns afresh
+  if (ctx.columnStats) resetColumnStats(*ctx.columnStats);  // SAMPLE's evidence is per sample
   if (ctx.dataCache) emptyReadAheadCache(*ctx.dataCache);
   if (ctx.lobCache) emptyReadAheadCache(*ctx.lobCache);
   memset(ctx.fieldTag, 0, sizeof ctx.fieldTag);

@@ -381,19 +381,25 @@ bool followRowChain(FILE* stream, SessionContext& ctx, ChainWorker& worker, int 
   return false;
 }
 
-void walkDataRows(FILE* stream, SessionContext& ctx, int table, int takeDeleted,
-                  int committedOnly, const RowPieceWriter& writer) {
-  if (ctx.blockBuffer == nullptr || ctx.blockSize == 0) return;
+bool checkRowBlock(const SessionContext& ctx) {
   const uint32_t rdba = getBlockRDBA(ctx);
   if (ctx.verbose) printf("Recover rows from RDBA=%u ...\n", rdba);
   if (matchBlockTail(ctx)) {
     printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-    return;
+    return false;
   }
   if (isRDBAInList(ctx.skipList, rdba)) {
     printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
-    return;
+    return false;
   }
+  return true;
+}
+
+void walkDataRows(FILE* stream, SessionContext& ctx, int table, int takeDeleted,
+                  int committedOnly, const RowPieceWriter& writer) {
+  if (ctx.blockBuffer == nullptr || ctx.blockSize == 0) return;
+  if (!checkRowBlock(ctx)) return;
+  const uint32_t rdba = getBlockRDBA(ctx);
   if (getBlockType(ctx) != kBlockTypeData) return;
   const uint8_t ntab = getTableCount(ctx);
   if (table < 0 || ntab == 0 || table >= ntab) return;

@@ -68,6 +68,11 @@ inline void writeTag(FILE* stream, const char* tag, uint16_t length) {
   }
 }
 
+// The checks every row walk makes before it reads a block of rows: the
+// VERBOSE line, then the corrupt list and (with BLOCK_CHECK) the checksum, and
+// the skip list, each with its message. False when the block is passed over.
+bool checkRowBlock(const SessionContext& ctx);
+
 // ---- data block layout accessors over the session block buffer ----
 
 // D: 44 + 24 × ITL count, plus 8 when the byte at 38 is 0x32.

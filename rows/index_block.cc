@@ -81,16 +81,8 @@ void walkIndexRows(FILE* stream, SessionContext& ctx, int takeDeleted, int commi
                    const IndexRowForm& form) {
   if (ctx.blockBuffer == nullptr || ctx.blockSize == 0) return;
   if (getIndexColev(ctx) != 0) return;
+  if (!checkRowBlock(ctx)) return;
   const uint32_t rdba = getBlockRDBA(ctx);
-  if (ctx.verbose) printf("Recover rows from RDBA=%u ...\n", rdba);
-  if (matchBlockTail(ctx)) {
-    printf("Block check failured at RDBA=0x%08x=%u\n", rdba, rdba);
-    return;
-  }
-  if (isRDBAInList(ctx.skipList, rdba)) {
-    printf("Block skipped at RDBA=0x%08x=%u\n", rdba, rdba);
-    return;
-  }
   ChainWorker worker;
   for (uint32_t i = 0; i < getIndexRowCount(ctx); i++) {
     if (ctx.rowsUnloaded >= ctx.rowLimit) break;

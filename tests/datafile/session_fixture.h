@@ -4,8 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -86,4 +90,27 @@ inline mkdb::FileImage builtFile(const TempDir& dir, const std::string& name, ui
 inline std::string listingHeading() {
   return "*  ts#  rfn ver bsize     blocks   sizemb hsize filename\n"
          "- ---- ---- --- ----- ---------- -------- ----- -----------------------------------\n";
+}
+
+// What work writes to a stream, as a string.
+inline std::string capture(const std::function<void(FILE*)>& work) {
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&text, &size);
+  work(out);
+  fclose(out);
+  std::string r(text, size);
+  free(text);
+  return r;
+}
+
+// Runs work with dir as the working directory, where the maps and their
+// pieces live in ZUTDICT/.
+inline void inDirectory(const TempDir& dir, const std::function<void()>& work) {
+  char old[4096];
+  ASSERT_NE(nullptr, getcwd(old, sizeof old));
+  ASSERT_EQ(0, chdir(dir.path().c_str()));
+  mkdir("ZUTDICT", 0777);
+  work();
+  ASSERT_EQ(0, chdir(old));
 }

@@ -21,27 +21,6 @@
 
 namespace {
 
-std::string capture(const std::function<void(FILE*)>& work) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  work(out);
-  fclose(out);
-  std::string r(text, size);
-  free(text);
-  return r;
-}
-
-// Runs work with dir as the working directory; the maps live in ZUTDICT.
-void inDirectory(const TempDir& dir, const std::function<void()>& work) {
-  char old[4096];
-  ASSERT_NE(nullptr, getcwd(old, sizeof old));
-  ASSERT_EQ(0, chdir(dir.path().c_str()));
-  mkdir("ZUTDICT", 0777);
-  work();
-  ASSERT_EQ(0, chdir(old));
-}
-
 mkdb::FileImage newFile(const TempDir& dir, const std::string& name, uint16_t rfn, uint32_t blocks,
                         uint32_t blockSize = 8192, uint8_t order = mkdb::kLittle) {
   mkdb::FileImage f;

@@ -19,28 +19,6 @@
 
 namespace {
 
-std::string capture(const std::function<void(FILE*)>& work) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  work(out);
-  fclose(out);
-  std::string r(text, size);
-  free(text);
-  return r;
-}
-
-// Runs work with the directory as the working directory (the extent map and
-// its pieces live in ZUTDICT/ below it).
-void inDirectory(const TempDir& dir, const std::function<void()>& work) {
-  char old[4096];
-  ASSERT_NE(nullptr, getcwd(old, sizeof old));
-  ASSERT_EQ(0, chdir(dir.path().c_str()));
-  mkdir("ZUTDICT", 0777);
-  work();
-  ASSERT_EQ(0, chdir(old));
-}
-
 void addSegment(mkdb::FileImage& f, uint32_t block, uint32_t objd, uint8_t type = 16) {
   mkdb::SegmentPlan s;
   s.type = type;

@@ -58,12 +58,7 @@ void clearUnloadState(SessionContext& ctx) {
   if (ctx.columnStats) resetColumnStats(*ctx.columnStats);  // SAMPLE's evidence is per sample
   if (ctx.dataCache) emptyReadAheadCache(*ctx.dataCache);
   if (ctx.lobCache) emptyReadAheadCache(*ctx.lobCache);
-  memset(ctx.fieldTag, 0, sizeof ctx.fieldTag);
-  memset(ctx.recordTag, 0, sizeof ctx.recordTag);
-  ctx.fieldTag[0] = ',';
-  ctx.recordTag[0] = '\n';
-  ctx.fieldTagLength = 1;
-  ctx.recordTagLength = 1;
+  setDefaultUnloadTags(ctx);
   mkdir("LOBDATA", 0777);
 }
 

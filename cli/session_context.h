@@ -168,3 +168,13 @@ inline void copyUserTags(SessionContext& ctx, const UserSettings& user) {
   while (n < kTagSize - 1 && user.longTag[n] != 0) n++;
   ctx.longTagLength = n;
 }
+
+// The tags every UNLOAD starts from, and the dictionary files always use:
+// "," between fields and a line feed after each row.
+inline void setDefaultUnloadTags(SessionContext& ctx) {
+  for (int i = 0; i < kTagSize; i++) ctx.fieldTag[i] = ctx.recordTag[i] = 0;
+  ctx.fieldTag[0] = ',';
+  ctx.recordTag[0] = '\n';
+  ctx.fieldTagLength = 1;
+  ctx.recordTagLength = 1;
+}

@@ -194,12 +194,7 @@ void buildDictionary(SessionContext& ctx, char* buffer, size_t size,
   // The dictionary files are plain comma-separated lines: no column-number
   // prefixes, no row addresses, the fixed separators.
   ctx.indexNumber = 0;
-  memset(ctx.fieldTag, 0, sizeof ctx.fieldTag);
-  memset(ctx.recordTag, 0, sizeof ctx.recordTag);
-  ctx.fieldTag[0] = ',';
-  ctx.recordTag[0] = '\n';
-  ctx.fieldTagLength = 1;
-  ctx.recordTagLength = 1;
+  setDefaultUnloadTags(ctx);
   ctx.rowAddress = 0;
 
   if (steps & kBuildUsers) {

@@ -5,19 +5,33 @@ BUILD ?= build
 SAN_BUILD ?= $(BUILD)-san
 FUZZ_BUILD ?= $(BUILD)-fuzz
 # Seconds per fuzz target: a short run in `make test`, a long one in `make fuzz`.
-FUZZ_SMOKE_SECONDS ?= 30
+FUZZ_SMOKE_SECONDS ?= 10
 FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build build-san build-fuzz fuzz-smoke fuzz test demo bench clean
+.PHONY: all deps layers build build-demo build-bench build-san build-fuzz fuzz-smoke fuzz test demo bench clean
 
 all: build
 
 deps:
 	@./tools/ensure-deps.sh
 
+# Includes point down the layer order (seconds; run first by `make test`).
+layers:
+	@./tools/check-layers.sh
+
 build: deps
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUT_TESTS=ON -DZUT_BENCH=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+# Only what the demo runs: the binary and the database builder.
+build-demo:
+	@./tools/ensure-deps.sh demo
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUT_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target zut zut-mkdb
+
+build-bench: deps
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZUT_TESTS=ON -DZUT_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS)
 
 build-san: deps
@@ -34,9 +48,9 @@ fuzz-smoke: build-fuzz
 fuzz: build-fuzz
 	@./tools/run-fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
-# Every test, in the normal build and again under ASan/UBSan, then a short
-# run of every fuzz target.
-test: build build-san
+# The layer check, then every test in the normal build and again under
+# ASan/UBSan, then a short run of every fuzz target.
+test: layers build build-san
 	@echo "== tests (normal build) =="
 	@cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@echo "== tests (AddressSanitizer + UndefinedBehaviorSanitizer) =="
@@ -44,10 +58,10 @@ test: build build-san
 		ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory fuzz-smoke
 
-demo: build
+demo: build-demo
 	@./tools/demo.sh $(BUILD)
 
-bench: build
+bench: build-bench
 	@./tools/bench.sh $(BUILD)
 
 clean:

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "bench/common/bench_session.h"
-#include "rows/data_block.h"
+#include "rows/text_rows.h"
 #include "tools/builder/row_builder.h"
 
 namespace {
@@ -93,7 +93,7 @@ int main() {
     fprintf(stderr, "cannot open the benchmark file in %s\n", dir.c_str());
   } else {
     SessionContext& ctx = session.ctx;
-    DataFileSet* set = session.set;
+    DataFileSet* set = session.ctx.fileSet;
     setUp(ctx);
 
     uint64_t bytesOut = 0;
@@ -114,7 +114,7 @@ int main() {
     double bestWalk = 1e9, bestDecode = 1e9;
     uint64_t written = 0;
     for (int r = 0; r < kRounds && ok; r++) {
-      emptyReadAheadCache(session.data);
+      emptyReadAheadCache(session.res.data);
       ctx.rowsUnloaded = 0;
       const uint64_t before = bytesOut;
       double t0 = now();

@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/session_context.h"
-#include "rows/value_format.h"
+#include "core/session_context.h"
+#include "rows/print_field.h"
+#include "values/value_format.h"
 #include "tools/builder/oracle_values.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "bench/common/bench_session.h"
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "tools/builder/datafile_builder.h"
 
 namespace {
@@ -51,7 +51,7 @@ int main() {
     fprintf(stderr, "cannot open the benchmark file in %s\n", dir.c_str());
   } else {
     SessionContext& ctx = session.ctx;
-    DataFileSet* set = session.set;
+    DataFileSet* set = session.ctx.fileSet;
     timeCat({f.path});  // bring the file into the page cache
     double bestCat = 1e9, bestWalk = 1e9;
     uint64_t checksum = 0, reads = 0;

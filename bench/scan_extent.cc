@@ -59,7 +59,7 @@ int main() {
     for (int r = 0; r < kRounds; r++) {
       const double c = timeCat(paths);
       if (c > 0 && c < bestCat) bestCat = c;
-      emptyReadAheadCache(session.data);
+      emptyReadAheadCache(session.res.data);
       double t0 = now();
       FILE* out = fopen("ZUTDICT/ZUTEXT.TXT", "wb+");
       if (out == nullptr) break;

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "bench/common/bench_session.h"
-#include "rows/unload_drivers.h"
+#include "unload/unload_drivers.h"
 #include "tools/builder/row_builder.h"
 
 namespace {
@@ -133,7 +133,7 @@ bool unloadTable(const std::string& dir, const std::string& path, const std::str
     static char buffer[256 * 1024];
     setvbuf(out, buffer, _IOFBF, sizeof buffer);
     const double t0 = now(), c0 = cpuSeconds();
-    if (readBlock(session.set, ctx, 1, 2) == kBlockSize) {
+    if (readBlock(session.ctx.fileSet, ctx, 1, 2) == kBlockSize) {
       printExtentRows(out, ctx, kObjd, 0, 0, 0);
       fflush(out);
       ok = true;

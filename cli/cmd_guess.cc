@@ -7,70 +7,14 @@
 
 #include "cli/commands.h"
 #include "cli/interpreter.h"
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "datafile/block_reader.h"
 #include "dict/dict_files.h"
-#include "rows/guess_field.h"
-#include "rows/guess_table.h"
-#include "rows/unload_drivers.h"
+#include "values/guess_field.h"
+#include "dict/guess_table.h"
+#include "unload/unload_drivers.h"
 
 namespace {
-
-constexpr size_t kGuessLineSize = 1024;
-constexpr size_t kMinColumnLine = 10;
-
-// Fills the entry's columns from the column lines of obj#: its column bucket
-// file, or the whole column file when the buckets were never made.
-int getGuessTable(DictColumnEntry& column, uint32_t objId, GuessTableEntry& entry) {
-  char path[64];
-  getColumnBucketName(path, sizeof path, objId);
-  FILE* f = openDictFile(path);
-  if (f == nullptr) f = openDictFile(kDictColumnFile);
-  if (f == nullptr) return 1;
-  char line[kGuessLineSize];
-  size_t length = 0;
-  while (readDictLine(f, line, sizeof line, &length)) {
-    if (length < kMinColumnLine || length > static_cast<size_t>(kDictMaxLineLength)) continue;
-    FieldScanner cursor;
-    cursor.text = line;
-    cursor.length = static_cast<int32_t>(length);
-    if (parseORASYSCOL(column, cursor) != 0 || column.objId != objId) continue;
-    addGuessTableColumn(entry, column.segColId, column.type, column.nullable);
-  }
-  fclose(f);
-  return 1;
-}
-
-// Every table of the user (whole tables, not partitions), in file order.
-void loadGuessTable(const char* userName, GuessedTableList& list) {
-  DictUserEntry user;
-  if (!getORASYSUSER(user, userName)) {
-    printf("User (%s) does not exists.\n", userName);
-    return;
-  }
-  FILE* f = openDictFile(kDictObjectFile);
-  if (f == nullptr) return;
-  char line[kGuessLineSize];
-  size_t length = 0;
-  DictObjectEntry object;
-  DictColumnEntry column;
-  GuessTableEntry* entry = new GuessTableEntry;
-  while (readDictLine(f, line, sizeof line, &length)) {
-    if (length >= sizeof line) continue;
-    FieldScanner cursor;
-    cursor.text = line;
-    cursor.length = static_cast<int32_t>(length);
-    if (parseORASYSOBJ(object, cursor) != 0) continue;
-    if (object.ownerId != user.userId || object.type != kObjTable || object.subname[0] != 0)
-      continue;
-    initGuessTableEntry(*entry, user.name, object.name);
-    getGuessTable(column, object.objId, *entry);
-    // A full list takes no more tables; only stored tables are reported.
-    if (addGuessTable(list, *entry)) printf(" Loaded Guess Table %s.%s\n", user.name, object.name);
-  }
-  delete entry;
-  fclose(f);
-}
 
 struct SampleArgs {
   uint32_t objd = 0;

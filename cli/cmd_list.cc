@@ -5,7 +5,7 @@
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "dict/dict_files.h"
-#include "rows/charset.h"
+#include "values/charset.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "cli/commands.h"
 #include "cli/interpreter.h"
-#include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
+#include "datafile/session_setup.h"
 
 // OPEN file: the name runs from the second word to the end of the command.
 // No name, or a configuration file that cannot be opened, changes nothing.
@@ -13,13 +13,8 @@ void runOpenCommand(ZUTState& st) {
   if (scanNextWord(cmd) == 0) return;
   FILE* config = fopen(cmd.text + cmd.start, "r");
   if (config == nullptr) return;
-  SessionContext& ctx = st.ctx;
-  closeDBFile(*ctx.fileSet);
-  loadConfig(*ctx.fileSet, config);
-  openDBFile(*ctx.fileSet, ctx.diskGroups);
-  checkFileHeader(ctx);
+  openSessionFiles(st.ctx, config);
   fclose(config);
-  emptyReadAheadCache(*ctx.dataCache);
 }
 
 void runCheckCommand(ZUTState& st) { checkFileHeader(st.ctx); }

@@ -4,7 +4,7 @@
 
 #include "cli/commands.h"
 #include "cli/interpreter.h"
-#include "rows/rowid.h"
+#include "format/rowid.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
 #include "dict/dict_files.h"
+#include "dump/block_listings.h"
 #include "lob/lob_map.h"
 #include "scan/extent_scan.h"
 #include "scan/lob_scan.h"

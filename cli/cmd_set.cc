@@ -7,7 +7,7 @@
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
-#include "rows/charset.h"
+#include "values/charset.h"
 
 namespace {
 

@@ -23,23 +23,14 @@
 #include "dict/column_types.h"
 #include "dict/dict_build.h"
 #include "dict/dict_files.h"
-#include "rows/dmp_writer.h"
-#include "rows/guess_field.h"
-#include "rows/unload_drivers.h"
+#include "export/dmp_writer.h"
+#include "values/guess_field.h"
+#include "unload/unload_segment.h"
 #include "scan/extent_scan.h"
 
 namespace {
 
 constexpr const char* kDefaultDmpFile = "zutdata.dmp";
-constexpr size_t kExtentLineSize = 1024;
-
-// One segment to unload and where to look for its blocks.
-struct UnloadSegment {
-  uint32_t objd = 0;
-  uint16_t file = 0;   // segment header; 0 when unknown
-  uint32_t block = 0;
-  uint8_t cluster = 0;
-};
 
 // Per-command state every UNLOAD starts from.
 void clearUnloadState(SessionContext& ctx) {
@@ -73,80 +64,6 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
   return out;
 }
 
-// Rows of one segment through the extent list. Returns the number of list
-// lines of the object; 0 when the list is missing or does not list it (a
-// list from an earlier scan), so the caller looks elsewhere.
-int unloadByExtentList(FILE* out, ZUTState& st, const char* listName, const UnloadSegment& s) {
-  FILE* list = fopen(listName, "r");
-  if (list == nullptr) return 0;
-  int matched = 0;
-  char line[kExtentLineSize];
-  size_t length = 0;
-  while (readDictLine(list, line, sizeof line, &length)) {
-    if (line[0] == 0 || line[0] == '\n' || line[0] == '\r') continue;
-    FieldScanner cursor;
-    cursor.text = line;
-    cursor.length = static_cast<int32_t>(length < sizeof line ? length : sizeof line - 1);
-    OraExtent e;
-    if (parseORAEXTENT(e, cursor) != 0 || e.objd != s.objd) continue;
-    matched++;
-    UnloadExtent extent;
-    extent.objd = e.objd;
-    extent.file = e.file;
-    extent.block = e.block;
-    extent.blocks = e.blocks;
-    printRowByExtent(out, st.ctx, s.objd, s.cluster, st.user.deletedRow & 1,
-                     st.user.commitedOnly & 1, extent);
-  }
-  fclose(list);
-  return matched;
-}
-
-// Rows of one segment through its header, or every block of the files when
-// no header of the object is found there.
-void unloadBySegmentHeader(FILE* out, ZUTState& st, const UnloadSegment& s, uint16_t scanFile,
-                           uint32_t scanBlock) {
-  const int deleted = st.user.deletedRow & 1;
-  const int committed = st.user.commitedOnly & 1;
-  if (scanSegmentHeader(out, st.ctx, s.objd, s.file, s.block))
-    printExtentRows(out, st.ctx, s.objd, s.cluster, deleted, committed);
-  else
-    scanTableRows(out, st.ctx, s.objd, s.cluster, deleted, committed, scanFile, scanBlock);
-}
-
-// The obj# of every partition and subpartition of a table that has a
-// segment of its own (a TAB$ entry with a dataobj#), in obj# order.
-std::vector<DictTableEntry> findPartitionSegments(const DictObjectEntry& table) {
-  std::vector<uint32_t> ids;
-  FILE* f = openDictFile(kDictObjectFile);
-  if (f != nullptr) {
-    char line[kDictMaxLineLength + 2];
-    size_t length = 0;
-    const size_t nameLength = strlen(table.name);
-    while (readDictLine(f, line, sizeof line, &length)) {
-      if (line[0] == 0 || line[0] == '\n' || line[0] == '\r') continue;
-      FieldScanner cursor;
-      cursor.text = line;
-      cursor.length = static_cast<int32_t>(length);
-      DictObjectEntry e;
-      if (parseORASYSOBJ(e, cursor) != 0) continue;
-      if (e.ownerId != table.ownerId) continue;
-      if (e.type != kObjTablePartition && e.type != kObjTableSubpartition) continue;
-      if (strlen(e.name) != nameLength || strcasecmp(e.name, table.name) != 0) continue;
-      ids.push_back(e.objId);
-    }
-    fclose(f);
-  }
-  std::sort(ids.begin(), ids.end());
-  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-  std::vector<DictTableEntry> segments;
-  for (uint32_t id : ids) {
-    DictTableEntry t;
-    if (getORASYSTAB(t, id)) segments.push_back(t);
-  }
-  return segments;
-}
-
 void printUnloadUsage() {
   fputs("  UNLOAD TABLE user.tablename [LIMIT rows] [LOB colid.fid.blockid] [TO filename]\n"
         "  UNLOAD OBJECT objd [LIMIT rows] [CLUSTER clusterid] [LOB colid.fid.blockid]\n"
@@ -156,49 +73,6 @@ void printUnloadUsage() {
         "             -- NUMBER RAW LONGRAW TIMESTAMP TIMESTAMPTZ\n"
         "             -- TIMESTAMPLTZ BINARY_FLOAT BINARY_DOUBLE\n",
         stdout);
-}
-
-// Splits "owner.table" at its first "."; false (with a message) when a part
-// is longer than a dictionary name can be.
-bool splitOwnerTable(const char* arg, char* owner, char* table) {
-  owner[0] = table[0] = 0;
-  const char* dot = strchr(arg, '.');
-  if (dot == nullptr) return true;
-  const size_t ownerLength = dot - arg;
-  const size_t tableLength = strlen(dot + 1);
-  if (ownerLength > kMaxOwnerName) {
-    printf("  Owner is longer than %zu characters, refused: %.40s...\n", kMaxOwnerName, arg);
-    return false;
-  }
-  if (tableLength > kMaxTableName) {
-    printf("  Table name is longer than %zu characters, refused: %.40s...\n", kMaxTableName,
-           dot + 1);
-    return false;
-  }
-  memcpy(owner, arg, ownerLength);
-  owner[ownerLength] = 0;
-  memcpy(table, dot + 1, tableLength + 1);
-  return true;
-}
-
-// Finds "owner.table" (and the partition, when named) in the dictionary
-// files. False when it is not there, after a message saying which part is
-// unknown; also false, silently, when the argument names no owner or table.
-bool findTableObject(const char* argument, const char* partition, DictUserEntry& user,
-                     DictObjectEntry& object) {
-  char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
-  if (!splitOwnerTable(argument, owner, tableName)) return false;
-  if (owner[0] == 0 || tableName[0] == 0) return false;
-  if (!getORASYSUSER(user, owner)) {
-    printf("  USER %s does not exists!\n", owner);
-    return false;
-  }
-  object.resolvedId = 0;
-  if (!getORASYSOBJ(object, user.userId, tableName, partition)) {
-    printf("  TABLE %s.%s does not exists!\n", owner, tableName);
-    return false;
-  }
-  return true;
 }
 
 bool endsWithDmp(const char* name) {
@@ -310,8 +184,8 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   for (const UnloadSegment& s : plan) {
     if (ctx.rowsUnloaded >= ctx.rowLimit) break;
     printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
-    if (unloadByExtentList(out, st, args.extentList, s) == 0)
-      unloadBySegmentHeader(out, st, s, args.file, args.block);
+    unloadSegment(out, ctx, args.extentList, s, st.user.deletedRow & 1, st.user.commitedOnly & 1,
+                  args.file, args.block);
   }
 
   if (out != stdout) {
@@ -334,9 +208,6 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   for (int i = args.columnWords; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
 
   FILE* out = openUnloadOutput(st, args.fileName);
-  FILE* list = fopen(args.extentList, "r");
-  const bool listed = list != nullptr;
-  if (list) fclose(list);
   printDate();
 
   UnloadSegment s;
@@ -347,8 +218,8 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   // With both FILE and BLOCK the segment header is read directly; a list
   // that does not list the object (or no list) also leads there.
   const bool headerGiven = args.file != 0 && args.block != 0;
-  if (!listed || headerGiven || unloadByExtentList(out, st, args.extentList, s) == 0)
-    unloadBySegmentHeader(out, st, s, args.file, args.block);
+  unloadSegment(out, ctx, headerGiven ? nullptr : args.extentList, s, st.user.deletedRow & 1,
+                st.user.commitedOnly & 1, args.file, args.block);
 
   printf("Sucessfully unload %llu rows ...\n", static_cast<unsigned long long>(ctx.rowsUnloaded));
   printDate();

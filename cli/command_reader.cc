@@ -189,43 +189,30 @@ int compareKeyword(const CommandBuffer& cmd, const char* keyword) {
   return strncasecmp(cmd.text + cmd.start, keyword, n);
 }
 
+// The command's current token is scanned like a dictionary line's field.
 namespace {
 
-template <class Rec>
-int scanFieldImpl(Rec& rec) {
-  const uint32_t len = rec.length > 0 ? static_cast<uint32_t>(rec.length) : 0;
-  rec.start = rec.end;
-  if (rec.end >= len || rec.text[rec.end] == 0) return 0;
-  uint32_t p = rec.end;
-  if (p != 0) p++;
-  rec.start = rec.end = p;
-  if (p >= len || rec.text[p] == 0 || rec.text[p] == ',') return 0;
-  while (p < len && rec.text[p] != 0 && rec.text[p] != ',') p++;
-  rec.end = p;
-  return static_cast<int>(rec.end - rec.start);
-}
-
-template <class Rec>
-int scanStringImpl(Rec& rec, char delimiter) {
-  const uint32_t len = rec.length > 0 ? static_cast<uint32_t>(rec.length) : 0;
-  uint32_t p = rec.end;
-  if (p != 0) p++;
-  rec.start = p;
-  if (p < len && rec.text[p] != delimiter) {
-    while (p < len && rec.text[p] != delimiter) p++;
-    rec.end = p;
-    return static_cast<int>(rec.end - rec.start);
-  }
-  rec.end = p;
-  return 0;
+template <class Scan>
+int scanCommand(CommandBuffer& cmd, Scan scan) {
+  FieldScanner view;
+  view.start = cmd.start;
+  view.end = cmd.end;
+  view.length = cmd.length;
+  view.text = cmd.text;
+  const int n = scan(view);
+  cmd.start = view.start;
+  cmd.end = view.end;
+  return n;
 }
 
 }  // namespace
 
-int scanNextField(FieldScanner& rec) { return scanFieldImpl(rec); }
-int scanNextField(CommandBuffer& cmd) { return scanFieldImpl(cmd); }
-int scanNextString(FieldScanner& rec, char delimiter) { return scanStringImpl(rec, delimiter); }
-int scanNextString(CommandBuffer& cmd, char delimiter) { return scanStringImpl(cmd, delimiter); }
+int scanNextField(CommandBuffer& cmd) {
+  return scanCommand(cmd, [](FieldScanner& f) { return scanNextField(f); });
+}
+int scanNextString(CommandBuffer& cmd, char delimiter) {
+  return scanCommand(cmd, [delimiter](FieldScanner& f) { return scanNextString(f, delimiter); });
+}
 
 int getHexIndex(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -276,21 +263,4 @@ int convertOption(const char* src, char* dst, int count) {
   }
   dst[o] = 0;
   return o;
-}
-
-uint64_t parseInteger(const char* text) {
-  if ((text[0] == '0') && (text[1] == 'x' || text[1] == 'X'))
-    return strtoull(text + 2, nullptr, 16);
-  return static_cast<uint64_t>(strtoll(text, nullptr, 10));
-}
-
-int64_t parseDecimalPrefix(const char* text, int maxChars) {
-  char buf[32];
-  int n = 0;
-  while (n < maxChars && n < 31 && text[n]) {
-    buf[n] = text[n];
-    n++;
-  }
-  buf[n] = 0;
-  return strtoll(buf, nullptr, 10);
 }

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/field_scanner.h"
+
 constexpr uint32_t kCommandTextSize = 8192;   // command text, plus a NUL
 constexpr uint32_t kLineBufferSize = 1024;    // one physical line piece
 constexpr uint32_t kCommandSoftLimit = 7168;  // longer texts stop gathering
@@ -20,13 +22,6 @@ struct CommandBuffer {
   char text[kCommandTextSize + 1] = {};
 };
 
-// Same three indexes in front of a caller-sized text; used on dictionary lines.
-struct FieldScanner {
-  uint32_t start = 0;
-  uint32_t end = 0;
-  int32_t length = 0;
-  const char* text = nullptr;
-};
 
 // Standard input: 0 when a command (maybe empty) is ready, -1 for EXIT or end
 // of input.
@@ -38,16 +33,10 @@ int readZUTCommand(FILE* script, CommandBuffer& cmd);
 int scanNextWord(CommandBuffer& cmd);
 // 0 when the current token equals the keyword ignoring case, non-zero otherwise.
 int compareKeyword(const CommandBuffer& cmd, const char* keyword);
-int scanNextField(FieldScanner& rec);
 int scanNextField(CommandBuffer& cmd);
-int scanNextString(FieldScanner& rec, char delimiter);
 int scanNextString(CommandBuffer& cmd, char delimiter);
 
 // Decodes escapes of the first min(count, strlen(src)) characters into dst,
 // NUL-terminates it and returns the number of bytes written.
 int convertOption(const char* src, char* dst, int count);
 int getHexIndex(char c);
-// Hexadecimal after "0x"/"0X", decimal otherwise.
-uint64_t parseInteger(const char* text);
-// Decimal conversion of at most maxChars characters, as a signed 64-bit value.
-int64_t parseDecimalPrefix(const char* text, int maxChars);

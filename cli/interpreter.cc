@@ -7,9 +7,8 @@
 #include <strings.h>
 
 #include "cli/commands.h"
-#include "datafile/block_reader.h"
-#include "datafile/data_file_set.h"
-#include "rows/guess_table.h"
+#include "datafile/session_setup.h"
+#include "dict/guess_table.h"
 
 namespace {
 
@@ -36,16 +35,8 @@ void printHelp() {
 
 void setUpState(ZUTState& st) {
   st.user = UserSettings{};
-  st.ctx.blockSize = kDefaultBlockSize;
-  st.ctx.blockBuffer = static_cast<unsigned char*>(calloc(kDefaultBlockSize, 1));
+  startSession(st.ctx, st.resources, kDefaultBlockSize, kDefaultCacheSize);
   copyUserTags(st.ctx, st.user);
-  st.ctx.dataCache = new ReadAheadCache;
-  resizeReadAheadCache(*st.ctx.dataCache, kDefaultCacheSize);
-  st.ctx.lobCache = new ReadAheadCache;
-  resizeReadAheadCache(*st.ctx.lobCache, kDefaultCacheSize);
-  st.ctx.corruptList = new RdbaList;
-  st.ctx.skipList = new RdbaList;
-  st.ctx.fileSet = new DataFileSet;
   st.ctx.carryOver = static_cast<unsigned char*>(calloc(kCarryOverSize, 1));
   allocGuessState(st.ctx);
   st.scratch = static_cast<char*>(calloc(kScratchSize, 1));
@@ -53,15 +44,7 @@ void setUpState(ZUTState& st) {
 }
 
 void releaseState(ZUTState& st) {
-  closeDBFile(*st.ctx.fileSet);
-  delete st.ctx.fileSet;
-  freeReadAheadCache(*st.ctx.dataCache);
-  freeReadAheadCache(*st.ctx.lobCache);
-  delete st.ctx.dataCache;
-  delete st.ctx.lobCache;
-  delete st.ctx.corruptList;
-  delete st.ctx.skipList;
-  free(st.ctx.blockBuffer);
+  endSession(st.ctx, st.resources);
   free(st.ctx.carryOver);
   freeGuessState(st.ctx);
   free(st.scratch);

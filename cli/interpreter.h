@@ -5,7 +5,8 @@
 #include <cstdio>
 
 #include "cli/command_reader.h"
-#include "cli/session_context.h"
+#include "core/session_context.h"
+#include "datafile/session_setup.h"
 
 constexpr size_t kScratchSize = 64 * 1024;
 constexpr size_t kOutputBufferSize = 256 * 1024;
@@ -15,6 +16,7 @@ constexpr size_t kNameBufferSize = 1024;
 struct ZUTState {
   CommandBuffer cmd;
   SessionContext ctx;
+  SessionResources resources;  // what ctx points at
   UserSettings user;
   FILE* script = nullptr;
   char* scratch = nullptr;       // 64 KiB work area

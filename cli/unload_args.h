@@ -6,15 +6,14 @@
 #include <cstdint>
 
 #include "cli/command_reader.h"
-#include "cli/session_context.h"
+#include "core/session_context.h"
+#include "dict/dict_files.h"
 
 // Longest values kept (characters, without the terminator). Longer words are
 // refused with a message instead of being cut into a different name.
 constexpr size_t kMaxTableArgument = 1023;
 constexpr size_t kMaxOutputName = 1023;
 constexpr size_t kMaxPartitionName = 63;
-constexpr size_t kMaxOwnerName = 63;
-constexpr size_t kMaxTableName = 63;
 constexpr size_t kMaxExtentListName = 127;
 constexpr size_t kMaxAsName = 1023;
 constexpr uint64_t kMinRowLimit = 10;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "rows/dmp_writer.h"
+#include "export/dmp_writer.h"
 
 namespace {
 

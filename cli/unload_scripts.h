@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 #include "dict/column_types.h"
 
 // Base name of the generated files: the AS name when given, else the table's

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "datafile/data_file_set.h"
 
 void resizeReadAheadCache(ReadAheadCache& cache, uint32_t bytes) {
@@ -164,10 +164,21 @@ uint16_t do_checksum(uint32_t length, const unsigned char* block) {
   return static_cast<uint16_t>(x & 0xFFFF);
 }
 
+BlockVerdict blockVerdict(const SessionContext& ctx, uint32_t bytesRead) {
+  if (ctx.blockBuffer == nullptr || ctx.blockSize == 0 || bytesRead != ctx.blockSize)
+    return kBlockUnreadable;
+  const uint32_t rdba = getBlockRDBA(ctx);
+  if (isRDBAInList(ctx.corruptList, rdba)) return kBlockCorrupt;
+  if (ctx.blockCheck && do_checksum(ctx.blockSize, ctx.blockBuffer) != 0) return kBlockChecksum;
+  if (isRDBAInList(ctx.skipList, rdba)) return kBlockSkipped;
+  return kBlockUsable;
+}
+
+BlockVerdict blockVerdict(const SessionContext& ctx) { return blockVerdict(ctx, ctx.blockSize); }
+
 int matchBlockTail(const SessionContext& ctx) {
-  if (isRDBAInList(ctx.corruptList, getBlockRDBA(ctx))) return 1;
-  if (ctx.blockCheck) return do_checksum(ctx.blockSize, ctx.blockBuffer);
-  return 0;
+  const BlockVerdict v = blockVerdict(ctx);
+  return v == kBlockCorrupt || v == kBlockChecksum ? 1 : 0;
 }
 
 void printBlock(FILE* out, const unsigned char* buffer, uint32_t length) {

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 
 // A window of consecutive blocks of one file.
 struct ReadAheadCache {
@@ -58,8 +58,25 @@ int copyBlock(const SessionContext& ctx, SessionContext& copy);
 // stored checksum is right. Bytes past the last whole 64-byte chunk are not
 // looked at.
 uint16_t do_checksum(uint32_t length, const unsigned char* block);
-// Non-zero when the block in the session buffer is bad: its address is on the
-// corrupt list, or BLOCK_CHECK is on and its checksum does not verify.
+// What a reader may do with a block: use it, or why not. A block that did
+// not read in full is unreadable; one whose address is on the corrupt list is
+// corrupt; with BLOCK_CHECK on, one whose checksum does not verify fails the
+// checksum; one whose address is on the skip list is skipped. The first that
+// applies, in that order, is the verdict.
+enum BlockVerdict : uint8_t {
+  kBlockUsable = 0,
+  kBlockUnreadable,
+  kBlockCorrupt,
+  kBlockChecksum,
+  kBlockSkipped,
+};
+// The verdict on the block in the session buffer, given the bytes the read
+// delivered.
+BlockVerdict blockVerdict(const SessionContext& ctx, uint32_t bytesRead);
+// The same for a block known to have read in full.
+BlockVerdict blockVerdict(const SessionContext& ctx);
+// 1 when the verdict on the block in the session buffer is corrupt or
+// checksum, else 0: the skip list does not count here.
 int matchBlockTail(const SessionContext& ctx);
 
 // Hexadecimal dump, 16 bytes a row, headings every 256 bytes.

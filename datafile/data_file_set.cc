@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "datafile/block_reader.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "asm/asm_file.h"
-#include "cli/session_context.h"
+#include "core/session_context.h"
 
 constexpr int kMaxDataFiles = 1023;
 constexpr int kMaxFileNameLength = 512;

@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 #include "dict/dict_files.h"
 
 constexpr int kMaxTableColumns = 1023;  // segcol# 1 .. 1023

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "dict/dict_files.h"
-#include "rows/unload_drivers.h"
+#include "unload/unload_drivers.h"
 #include "scan/extent_scan.h"
 
 namespace {

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 #include "dict/dict_files.h"
 
 // One column a dictionary table prints: its position in the row as the row

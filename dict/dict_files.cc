@@ -4,13 +4,12 @@
 
 #include <cctype>
 #include <cstring>
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 namespace {
-
-constexpr size_t kDictLineBufferSize = 1024;
 
 // Prepares the cursor for field scanning: checks the line length (line feed
 // included) and leaves the terminator out of the fields, so that the last
@@ -62,49 +61,6 @@ void upperCase(std::string& s) {
   for (char& c : s) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
 }
 
-// Reads the next line a parser should see: lines that are empty, begin with
-// NUL, line feed or carriage return, or do not fit the buffer are passed over.
-bool nextRecord(FILE* f, char* buf, size_t size, FieldScanner& cursor) {
-  size_t len;
-  while (readDictLine(f, buf, size, &len)) {
-    if (len >= size) continue;  // over-long: ignored whole
-    if (buf[0] == 0 || buf[0] == '\n' || buf[0] == '\r') continue;
-    cursor.text = buf;
-    cursor.length = static_cast<int32_t>(len);
-    cursor.start = cursor.end = 0;
-    return true;
-  }
-  return false;
-}
-
-// Calls visit(entry) for every line of a dictionary file that parses, in
-// file order, until visit returns false. Returns false when the file cannot
-// be opened.
-template <class Entry, class Visit>
-bool forEachRecord(const char* path, int (*parse)(Entry&, FieldScanner&), Entry& entry,
-                   Visit visit) {
-  FILE* f = openDictFile(path);
-  if (f == nullptr) return false;
-  char buf[kDictLineBufferSize];
-  FieldScanner cursor;
-  while (nextRecord(f, buf, sizeof buf, cursor))
-    if (parse(entry, cursor) == 0 && !visit(entry)) break;
-  fclose(f);
-  return true;
-}
-
-// The first line of a dictionary file that parses and matches: 1 found (entry
-// holds it), 0 not.
-template <class Entry, class Match>
-int findRecord(const char* path, int (*parse)(Entry&, FieldScanner&), Entry& entry, Match match) {
-  int found = 0;
-  forEachRecord(path, parse, entry, [&](Entry& e) {
-    found = match(e) ? 1 : 0;
-    return found == 0;
-  });
-  return found;
-}
-
 bool isNamedType(uint8_t type) {
   return type == 58 || type == 111 || type == 121 || type == 122 || type == 123;
 }
@@ -125,7 +81,7 @@ bool typeInSet(ObjectKind kind, uint8_t type) {
 
 int findObjectByName(ObjectKind kind, DictObjectEntry& object, uint32_t ownerId,
                      const char* name, const char* subname) {
-  const int found = findRecord(kDictObjectFile, parseORASYSOBJ, object, [&](const DictObjectEntry& o) {
+  const int found = findDictRecord(kDictObjectFile, parseORASYSOBJ, object, [&](const DictObjectEntry& o) {
     return o.ownerId == ownerId && sameName(o.name, name) && typeInSet(kind, o.type) &&
            sameName(o.subname, subname);
   });
@@ -141,19 +97,19 @@ int findObjectByName(ObjectKind kind, DictObjectEntry& object, uint32_t ownerId,
 
 }  // namespace
 
-bool readDictLine(FILE* f, char* buf, size_t size, size_t* length) {
-  size_t n = 0;
-  size_t kept = 0;
-  int c = EOF;
-  while ((c = getc_unlocked(f)) != EOF) {
-    if (kept + 1 < size) buf[kept++] = static_cast<char>(c);
-    n++;
-    if (c == '\n') break;
+bool nextDictRecord(FILE* f, char* buf, size_t size, FieldScanner& cursor) {
+  size_t len;
+  while (readDictLine(f, buf, size, &len)) {
+    if (len >= size) continue;  // over-long: ignored whole
+    if (buf[0] == 0 || buf[0] == '\n' || buf[0] == '\r') continue;
+    cursor.text = buf;
+    cursor.length = static_cast<int32_t>(len);
+    cursor.start = cursor.end = 0;
+    return true;
   }
-  if (size > 0) buf[kept] = 0;
-  *length = n;
-  return n > 0;
+  return false;
 }
+
 
 FILE* openDictFile(const char* path) {
   // Read-only: lookups never write, and a dictionary on read-only media must
@@ -245,22 +201,22 @@ int parseORASYSCOLTYPE(DictColumnTypeEntry& entry, FieldScanner& cursor) {
 }
 
 int getORASYSUSER(DictUserEntry& user, const char* name) {
-  return findRecord(kDictUserFile, parseORASYSUSER, user,
+  return findDictRecord(kDictUserFile, parseORASYSUSER, user,
                     [&](const DictUserEntry& u) { return sameName(u.name, name); });
 }
 
 int getORASYSUSERID(DictUserEntry& user, uint32_t userId) {
-  return findRecord(kDictUserFile, parseORASYSUSER, user,
+  return findDictRecord(kDictUserFile, parseORASYSUSER, user,
                     [&](const DictUserEntry& u) { return u.userId == userId; });
 }
 
 int getORASYSOBJID(DictObjectEntry& object, uint32_t objId) {
-  return findRecord(kDictObjectFile, parseORASYSOBJ, object,
+  return findDictRecord(kDictObjectFile, parseORASYSOBJ, object,
                     [&](const DictObjectEntry& o) { return o.objId == objId; });
 }
 
 int getORASYSOBJOID(DictObjectEntry& object, const char* oid) {
-  return findRecord(kDictObjectFile, parseORASYSOBJ, object,
+  return findDictRecord(kDictObjectFile, parseORASYSOBJ, object,
                     [&](const DictObjectEntry& o) { return sameName(o.oid, oid); });
 }
 
@@ -281,7 +237,7 @@ int getORASYSIndexOBJ(DictObjectEntry& object, uint32_t ownerId, const char* nam
 }
 
 int getORASYSTAB(DictTableEntry& table, uint32_t objId) {
-  const int found = findRecord(kDictTableFile, parseORASYSTAB, table, [&](const DictTableEntry& t) {
+  const int found = findDictRecord(kDictTableFile, parseORASYSTAB, table, [&](const DictTableEntry& t) {
     return t.objId == objId && t.dataObjId != 0;
   });
   if (!found) {
@@ -294,7 +250,7 @@ int getORASYSTAB(DictTableEntry& table, uint32_t objId) {
 
 int getORASYSCOLTYPE(DictColumnTypeEntry& coltype, uint32_t objId, uint32_t colId,
                      uint32_t intColId) {
-  return findRecord(kDictColumnTypeFile, parseORASYSCOLTYPE, coltype,
+  return findDictRecord(kDictColumnTypeFile, parseORASYSCOLTYPE, coltype,
                     [&](const DictColumnTypeEntry& t) {
                       return t.objId == objId && t.colId == colId && t.intColId == intColId;
                     });
@@ -329,7 +285,7 @@ void resolveColumnTypes(DictColumnEntry* columns, size_t count) {
   std::unordered_map<Key, bool, KeyHash> typeFound;
   DictColumnTypeEntry typeEntry;
   size_t left = types.size();
-  forEachRecord(kDictColumnTypeFile, parseORASYSCOLTYPE, typeEntry, [&](const DictColumnTypeEntry& e) {
+  forEachDictRecord(kDictColumnTypeFile, parseORASYSCOLTYPE, typeEntry, [&](const DictColumnTypeEntry& e) {
     Key k{e.objId, e.colId, e.intColId};
     auto it = types.find(k);
     if (it != types.end() && !typeFound.count(k)) {
@@ -356,7 +312,7 @@ void resolveColumnTypes(DictColumnEntry* columns, size_t count) {
     byOid.emplace(oid, Named{});
   }
   DictObjectEntry objectEntry;
-  forEachRecord(kDictObjectFile, parseORASYSOBJ, objectEntry, [&](const DictObjectEntry& o) {
+  forEachDictRecord(kDictObjectFile, parseORASYSOBJ, objectEntry, [&](const DictObjectEntry& o) {
     auto s = bySynonym.find(o.objId);
     if (s != bySynonym.end() && !s->second.found) s->second = Named{true, o.ownerId, o.name};
     if (o.oid[0] != 0) {
@@ -377,7 +333,7 @@ void resolveColumnTypes(DictColumnEntry* columns, size_t count) {
   if (!anyObject) return;
   std::unordered_map<uint32_t, bool> ownerFound;
   DictUserEntry userEntry;
-  forEachRecord(kDictUserFile, parseORASYSUSER, userEntry, [&](const DictUserEntry& u) {
+  forEachDictRecord(kDictUserFile, parseORASYSUSER, userEntry, [&](const DictUserEntry& u) {
     auto it = owners.find(u.userId);
     if (it != owners.end() && !ownerFound.count(u.userId)) {
       it->second = u.name;
@@ -459,7 +415,7 @@ void hashDictColumnMap() {
 void listUserName(FILE* out) {
   DictUserEntry user;
   unsigned count = 0;
-  const bool opened = forEachRecord(kDictUserFile, parseORASYSUSER, user, [&](const DictUserEntry& u) {
+  const bool opened = forEachDictRecord(kDictUserFile, parseORASYSUSER, user, [&](const DictUserEntry& u) {
     fprintf(out, " %-31s", u.name);
     if (++count % 3 == 0) fputc('\n', out);
     return true;
@@ -477,7 +433,7 @@ void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, ui
     return;
   }
   const char* ext = dmp ? "dmp" : "txt";
-  forEachRecord(kDictObjectFile, parseORASYSOBJ, object, [&](const DictObjectEntry& o) {
+  forEachDictRecord(kDictObjectFile, parseORASYSOBJ, object, [&](const DictObjectEntry& o) {
     if (o.ownerId != user.userId || o.type != type) return true;
     if (!typeInSet(ObjectKind::Table, type))
       fprintf(out, "   %s \n", o.name);
@@ -488,4 +444,62 @@ void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, ui
       fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, o.name, o.name, ext);
     return true;
   });
+}
+
+std::vector<DictTableEntry> findPartitionSegments(const DictObjectEntry& table) {
+  std::vector<uint32_t> ids;
+  DictObjectEntry e;
+  forEachDictRecord(kDictObjectFile, parseORASYSOBJ, e, [&](const DictObjectEntry& o) {
+    if (o.ownerId == table.ownerId &&
+        (o.type == kObjTablePartition || o.type == kObjTableSubpartition) &&
+        sameName(o.name, table.name))
+      ids.push_back(o.objId);
+    return true;
+  });
+  std::sort(ids.begin(), ids.end());
+  ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+  std::vector<DictTableEntry> segments;
+  for (uint32_t id : ids) {
+    DictTableEntry t;
+    if (getORASYSTAB(t, id)) segments.push_back(t);
+  }
+  return segments;
+}
+
+bool splitOwnerTable(const char* arg, char* owner, char* table) {
+  owner[0] = table[0] = 0;
+  const char* dot = strchr(arg, '.');
+  if (dot == nullptr) return true;
+  const size_t ownerLength = dot - arg;
+  const size_t tableLength = strlen(dot + 1);
+  if (ownerLength > kMaxOwnerName) {
+    printf("  Owner is longer than %zu characters, refused: %.40s...\n", kMaxOwnerName, arg);
+    return false;
+  }
+  if (tableLength > kMaxTableName) {
+    printf("  Table name is longer than %zu characters, refused: %.40s...\n", kMaxTableName,
+           dot + 1);
+    return false;
+  }
+  memcpy(owner, arg, ownerLength);
+  owner[ownerLength] = 0;
+  memcpy(table, dot + 1, tableLength + 1);
+  return true;
+}
+
+bool findTableObject(const char* argument, const char* partition, DictUserEntry& user,
+                     DictObjectEntry& object) {
+  char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
+  if (!splitOwnerTable(argument, owner, tableName)) return false;
+  if (owner[0] == 0 || tableName[0] == 0) return false;
+  if (!getORASYSUSER(user, owner)) {
+    printf("  USER %s does not exists!\n", owner);
+    return false;
+  }
+  object.resolvedId = 0;
+  if (!getORASYSOBJ(object, user.userId, tableName, partition)) {
+    printf("  TABLE %s.%s does not exists!\n", owner, tableName);
+    return false;
+  }
+  return true;
 }

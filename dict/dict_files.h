@@ -10,12 +10,16 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
-#include "cli/command_reader.h"
+#include "core/field_scanner.h"
 
 constexpr int kDictNameSize = 64;       // text fields: 63 characters and a NUL
 constexpr int kDictMaxLineLength = 128;  // longer lines are ignored whole
 constexpr int kColumnBucketCount = 100;
+// Longest owner and table names an "owner.table" argument may hold.
+constexpr size_t kMaxOwnerName = 63;
+constexpr size_t kMaxTableName = 63;
 
 // File names, relative to the working directory.
 #define ZUT_DICT_DIR "ZUTDICT"
@@ -142,12 +146,56 @@ void listUserName(FILE* out);
 void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, uint8_t type,
                     int dmp);
 
-// Reads one line of a dictionary file into buf (NUL-terminated, at most
-// size - 1 characters kept). Returns false at the end of the file. *length is
-// the line's full length, line feed included, even when it did not fit, so
-// the parsers' length check rejects an over-long line as a whole instead of
-// taking its pieces for lines of their own.
-bool readDictLine(FILE* f, char* buf, size_t size, size_t* length);
 // Opens a dictionary file for reading with a large stdio buffer; nullptr when
 // it does not exist.
 FILE* openDictFile(const char* path);
+
+// ---- tables by name ----
+
+// The TAB$ entries of every partition and subpartition of a table that has
+// a segment of its own (a TAB$ entry with a dataobj#), in obj# order.
+std::vector<DictTableEntry> findPartitionSegments(const DictObjectEntry& table);
+// Splits "owner.table" at its first "."; false (with a message) when a part
+// is longer than a dictionary name can be. No "." leaves both empty.
+bool splitOwnerTable(const char* arg, char* owner, char* table);
+// Finds "owner.table" (and the partition, when named) in the dictionary
+// files. False when it is not there, after a message saying which part is
+// unknown; also false, silently, when the argument names no owner or table.
+bool findTableObject(const char* argument, const char* partition, DictUserEntry& user,
+                     DictObjectEntry& object);
+
+// ---- the record loop every reader of the dictionary files shares ----
+
+constexpr size_t kDictLineBufferSize = 1024;
+
+// Reads the next line a parser should see: lines that are empty, begin with
+// NUL, line feed or carriage return, or do not fit the buffer are passed over.
+bool nextDictRecord(FILE* f, char* buf, size_t size, FieldScanner& cursor);
+
+// Calls visit(entry) for every line of a dictionary file that parses, in
+// file order, until visit returns false. Returns false when the file cannot
+// be opened.
+template <class Entry, class Visit>
+bool forEachDictRecord(const char* path, int (*parse)(Entry&, FieldScanner&), Entry& entry,
+                   Visit visit) {
+  FILE* f = openDictFile(path);
+  if (f == nullptr) return false;
+  char buf[kDictLineBufferSize];
+  FieldScanner cursor;
+  while (nextDictRecord(f, buf, sizeof buf, cursor))
+    if (parse(entry, cursor) == 0 && !visit(entry)) break;
+  fclose(f);
+  return true;
+}
+
+// The first line of a dictionary file that parses and matches: 1 found (entry
+// holds it), 0 not.
+template <class Entry, class Match>
+int findDictRecord(const char* path, int (*parse)(Entry&, FieldScanner&), Entry& entry, Match match) {
+  int found = 0;
+  forEachDictRecord(path, parse, entry, [&](Entry& e) {
+    found = match(e) ? 1 : 0;
+    return found == 0;
+  });
+  return found;
+}

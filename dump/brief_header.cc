@@ -1,9 +1,9 @@
 #include "dump/brief_header.h"
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "datafile/data_file_set.h"
-#include "rows/data_block.h"
-#include "rows/index_block.h"
+#include "rows/row_walk.h"
+#include "rows/index_rows.h"
 
 namespace {
 

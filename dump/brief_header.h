@@ -8,7 +8,7 @@
 
 #include <cstdio>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 
 // "RDBA=0x%08x(%u/%u)," with the block's own address, its file and block
 // numbers; withDecimal adds "=%u" (the address in decimal) before the comma.

@@ -3,13 +3,12 @@
 #include <cstring>
 #include <string>
 
-#include "datafile/block_layout.h"
-#include "rows/index_block.h"
+#include "format/block_layout.h"
+#include "format/data_layout.h"
+#include "format/index_layout.h"
 
 namespace {
 
-constexpr uint8_t kIndexDataType = 2;
-constexpr unsigned char kLobIndexMagic[4] = {0x00, 0x20, 0x03, 0x00};
 // Lines a lookup takes: up to 511 bytes; the map lines are far shorter.
 constexpr size_t kLookupLineMax = 511;
 // Shorter lines end a lookup; lines of at most 9 characters are not split.
@@ -131,31 +130,6 @@ inline uint32_t word(uint32_t a, uint32_t b) { return a * 256u + b; }
 
 }  // namespace
 
-bool isLobBlockType(uint8_t type) {
-  return type == kBlockTypeLobClob || type == kBlockTypeLobBlob;
-}
-
-bool getLobBlockInfo(const SessionContext& ctx, LobBlockInfo& info) {
-  const unsigned char* b = ctx.blockBuffer;
-  const size_t S = ctx.blockSize;
-  if (b == nullptr || S < kLobPayloadOffset + kLobPayloadTrailer) return false;
-  if (!isLobBlockType(getBlockType(ctx))) return false;
-  info.objd = getDataObjectID(ctx);
-  for (size_t i = 0; i < kLobIdSize; i++) info.lobId[i] = readUB1(b, S, kLobIdOffset + i);
-  info.version = readUB4(b, S, kLobVersionOffset, ctx.byteOrder);
-  info.page = readUB4(b, S, kLobPageOffset, ctx.byteOrder);
-  return true;
-}
-
-void formatLobId(const unsigned char* id, char* text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  for (size_t i = 0; i < kLobIdSize; i++) {
-    text[2 * i] = kHex[id[i] >> 4];
-    text[2 * i + 1] = kHex[id[i] & 0x0F];
-  }
-  text[kLobIdTextSize] = 0;
-}
-
 void closeLobRun(FILE* blockMap, LobRun& run) {
   if (run.open && blockMap != nullptr) writeRunLine(blockMap, run);
   run.open = false;
@@ -193,7 +167,7 @@ int addLobMapBlock(FILE* blockMap, FILE* indexMap, LobRun& run, SessionContext& 
 int listLobByIndex(FILE* indexMap, SessionContext& ctx) {
   const unsigned char* b = ctx.blockBuffer;
   const size_t S = ctx.blockSize;
-  if (b == nullptr || getBlockType(ctx) != kBlockTypeData || getDataType(ctx) != kIndexDataType)
+  if (b == nullptr || getBlockType(ctx) != kBlockTypeData || getDataType(ctx) != kDataTypeIndex)
     return 0;
   if (getIndexLedsz(ctx) != kLobIndexDataSize || getIndexColev(ctx) != 0 ||
       getIndexColumnCount(ctx) != 2)
@@ -201,19 +175,26 @@ int listLobByIndex(FILE* indexMap, SessionContext& ctx) {
   const uint32_t objd = getDataObjectID(ctx);
   int written = 0;
   for (uint32_t i = 0; i < getIndexRowCount(ctx); i++) {
-    mapIndexColumns(ctx, 0, static_cast<int>(i));
-    if (ctx.mappedCount < 2 || ctx.columnMap[0].length != kLobIndexKeyIdLength ||
-        ctx.columnMap[1].length != kLobIndexKeyOffsetLength)
+    // The two key columns: the LOB id and the offset.
+    const uint32_t start = getIndexRowStart(ctx, i);
+    ColumnSpan key[2];
+    uint32_t pos = start == 0 ? 0 : start + kIndexRowHeaderSize + getIndexLedsz(ctx);
+    for (ColumnSpan& k : key)
+      if (pos != 0) pos = decodeColumn(b, static_cast<uint32_t>(S), pos, ctx.byteOrder, k);
+    // As in the row mappers, a column reaching the block's last byte is
+    // not trusted.
+    if (pos == 0 || key[0].length != kLobIndexKeyIdLength ||
+        key[1].length != kLobIndexKeyOffsetLength || key[1].data + key[1].length + 1 >= S)
       break;
     // The first entry of a LOB has offset 0.
-    if (readUB4(b, S, ctx.columnMap[1].offset, kBigEndian) != 0) continue;
-    const uint32_t data = getIndexRowStart(ctx, i) + kIndexRowHeaderSize;
+    if (readUB4(b, S, key[1].data, kBigEndian) != 0) continue;
+    const uint32_t data = start + kIndexRowHeaderSize;
     bool magic = data > kIndexRowHeaderSize;
     for (size_t k = 0; k < sizeof kLobIndexMagic && magic; k++)
       magic = data + k < S && b[data + k] == kLobIndexMagic[k];
     if (!magic || data + kLobIndexDataSize > S) continue;
     unsigned char id[kLobIdSize];
-    for (size_t k = 0; k < kLobIdSize; k++) id[k] = readUB1(b, S, ctx.columnMap[0].offset + k);
+    for (size_t k = 0; k < kLobIdSize; k++) id[k] = readUB1(b, S, key[0].data + k);
     char text[kLobIdTextSize + 1];
     formatLobId(id, text);
     if (indexMap != nullptr)

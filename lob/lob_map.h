@@ -21,44 +21,13 @@
 #include <cstdio>
 #include <memory>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
+#include "format/lob_layout.h"
 
 constexpr const char* kLobBlockMapPath = "ZUTDICT/ZUTLOB.TXT";
 constexpr const char* kLobIndexMapPath = "ZUTDICT/LOBIDX.TXT";
 constexpr int kLobBuckets = 100;
-constexpr size_t kLobIdSize = 10;
-constexpr size_t kLobIdTextSize = 2 * kLobIdSize;  // hex digits, without the NUL
 constexpr uint32_t kLobPages = 524288;
-
-// ---- LOB data blocks (type 0x28 or 0x1B) ----
-
-constexpr size_t kLobIdOffset = 24;
-constexpr size_t kLobVersionOffset = 40;
-constexpr size_t kLobPageOffset = 44;
-constexpr size_t kLobPayloadOffset = 56;
-constexpr size_t kLobPayloadTrailer = 4;  // payload is block size minus 60 bytes
-
-// ---- LOB index leaf entries ----
-
-constexpr uint8_t kLobIndexDataSize = 32;   // kdxledsz of a LOB index leaf
-constexpr size_t kLobIndexKeyIdLength = 10;
-constexpr size_t kLobIndexKeyOffsetLength = 4;
-constexpr size_t kLobIndexFullBlocksOffset = 4;  // within the 32 data bytes, big-endian
-constexpr size_t kLobIndexLastLengthOffset = 8;
-
-struct LobBlockInfo {
-  uint32_t objd = 0;
-  unsigned char lobId[kLobIdSize] = {};
-  uint32_t version = 0;
-  uint32_t page = 0;
-};
-
-bool isLobBlockType(uint8_t type);
-// The fields of the LOB block in the session block buffer; false when it is
-// not a LOB block or too short to hold them.
-bool getLobBlockInfo(const SessionContext& ctx, LobBlockInfo& info);
-// 20 upper-case hex digits and a NUL into text (at least 21 bytes).
-void formatLobId(const unsigned char* id, char* text);
 
 // The open run of the block map scan of one file: consecutive LOB blocks of
 // one object, LOB, page and version.
@@ -82,8 +51,7 @@ int addLobMapBlock(FILE* blockMap, FILE* indexMap, LobRun& run, SessionContext& 
                    uint16_t rfn, uint32_t block, bool readable);
 // The index map lines of the block in the session buffer when it is a LOB
 // index leaf: one per entry whose offset key is zero and whose data begins
-// with 00 20 03 00. Returns the lines written. Maps the entries' columns in
-// the session column map.
+// with 00 20 03 00. Returns the lines written.
 int listLobByIndex(FILE* indexMap, SessionContext& ctx);
 
 // ---- bucket files ----

@@ -1,7 +1,8 @@
 #include "rows/compress.h"
 
-#include "datafile/block_layout.h"
-#include "rows/data_block.h"
+#include "format/block_layout.h"
+#include "format/data_layout.h"
+#include "rows/row_map.h"
 
 namespace {
 
@@ -208,20 +209,6 @@ void expandDataRow(Expansion& e, uint32_t table, uint32_t row) {
 }
 
 }  // namespace
-
-uint32_t getCompressOffset(const SessionContext& ctx) {
-  const uint32_t d = getDataBeginOffset(ctx);
-  if (!(blockByte(ctx, d + kDataFlagOffset) & kDataFlagCompressed)) return 0;
-  const uint32_t nl = blockByte(ctx, d + kCompressLengthCountOffset);
-  const uint32_t no = blockByte(ctx, d + kCompressOrderCountOffset);
-  return kCompressExtensionBase + 2 * nl + no + (no & 1);
-}
-
-uint32_t isCompressTable(const SessionContext& ctx) { return getCompressOffset(ctx); }
-
-uint16_t getCompressMecRows(const SessionContext& ctx) {
-  return sessionUB2(ctx, getDataBeginOffset(ctx) + kCompressMecRowsOffset);
-}
 
 void getCompressOrder(SessionContext& ctx) {
   ctx.compressLengthCount = 0;

@@ -3,10 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "datafile/block_layout.h"
+#include "export/dmp_writer.h"
+#include "format/block_layout.h"
+#include "format/data_layout.h"
+#include "lob/lob_value.h"
 #include "rows/compress.h"
-#include "rows/data_block.h"
-#include "rows/dmp_writer.h"
+#include "rows/row_walk.h"
 
 namespace {
 
@@ -149,12 +151,7 @@ int dumpMappedColumns(FILE* stream, SessionContext& ctx, int firstColumn, uint8_
 
 int dumpDataRow2(FILE* stream, SessionContext& ctx, int table, int row, int firstColumn) {
   const bool compressed = (getDataFlag(ctx) & kDataFlagCompressed) != 0;
-  ctx.mappedCount = 0;
-  if (compressed) {
-    mapCompressColumns(ctx, table, row);
-  } else {
-    mapNormalColumns(ctx, table, row);
-  }
+  mapRowPiece(ctx, table, row);
   return dumpMappedColumns(stream, ctx, firstColumn, ctx.rowFlag, compressed);
 }
 

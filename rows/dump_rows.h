@@ -2,7 +2,7 @@
 // column (value, NULL FE FF, long value FD FF ... 00 00) and the row end
 // 00 00, written through the dump primitives of rows/dmp_writer.h. The block
 // walk, row selection and chain following are the text form's
-// (rows/data_block.h); only the writing of a piece differs.
+// (rows/row_walk.h); only the writing of a piece differs.
 //
 // A column split across row pieces (flag N on one piece, P on the next) is
 // written once, as one value, when the piece that ends it arrives, however
@@ -24,7 +24,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 
 // Bits of SessionContext::dmpLongValue.
 constexpr uint8_t kDmpLongOpen = 0x01;      // FD FF written, 00 00 not yet
@@ -51,10 +51,6 @@ int dumpMappedColumns(FILE* stream, SessionContext& ctx, int firstColumn, uint8_
 // as far as it got, every table column from nextColumn on becomes a NULL
 // item, and 00 00 ends the row.
 void endDumpRow(FILE* stream, SessionContext& ctx, int nextColumn);
-
-// Export dump value of a LOB column from its locator (types 112 and 113).
-void dumpLOBValue(FILE* stream, SessionContext& ctx, const unsigned char* locator,
-                  uint32_t length, uint8_t type, uint16_t charsetForm);
 
 // Gives the session a carry-over buffer for the duration of one block walk
 // when the interpreter has not set one up, and takes it back afterwards.

@@ -7,74 +7,12 @@
 #include <cstdlib>
 #include <memory>
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
-#include "dump/brief_header.h"
+#include "datafile/file_walk.h"
 
 namespace {
-
-bool entryOpen(const DataFileEntry& e) { return e.file != nullptr || e.asmHandle != nullptr; }
-
-bool fileEligible(const SessionContext& ctx, const DataFileEntry& e, uint16_t file) {
-  return entryOpen(e) && (file == 0 || ctx.bigfile || e.rfn == file);
-}
-
-bool isSegmentHeaderBlock(uint8_t type) {
-  return type == kBlockTypeSegHeader || type == kBlockTypeSegHeader17 ||
-         type == kBlockTypePageTableSeg;
-}
-
-FileWalk startFile(SessionContext& ctx, int p) {
-  DataFileSet& set = *ctx.fileSet;
-  FileWalk r;
-  r.position = p;
-  r.rfn = set.entries[p].rfn;
-  r.lookup = ctx.bigfile ? 0 : r.rfn;
-  r.direct = getFileIndex(set, r.lookup) != p;
-  r.last = set.entries[p].blocks;
-  return r;
-}
-
-bool readFileBlock(SessionContext& ctx, const FileWalk& r, uint32_t block) {
-  const uint32_t got =
-      r.direct ? readEntryBlocks(*ctx.fileSet, ctx, r.position, block, ctx.blockBuffer, ctx.blockSize)
-               : readBlock(ctx.fileSet, ctx, r.lookup, block);
-  return got == ctx.blockSize;
-}
-
-bool sessionReady(const SessionContext& ctx) {
-  return ctx.fileSet != nullptr && ctx.blockBuffer != nullptr && ctx.blockSize != 0;
-}
-
-// Calls visit(reader, block) for every block of every eligible file that
-// reads in full; visit returns false to end the walk.
-template <class Visit>
-void walkBlocks(SessionContext& ctx, uint16_t file, Visit&& visit) {
-  if (!sessionReady(ctx)) return;
-  DataFileSet& set = *ctx.fileSet;
-  for (int p = 0; p < set.count; p++) {
-    if (!fileEligible(ctx, set.entries[p], file)) continue;
-    const FileWalk r = startFile(ctx, p);
-    for (uint64_t b = 2; b <= r.last; b++) {
-      if (!readFileBlock(ctx, r, static_cast<uint32_t>(b))) continue;
-      if (!visit(r, static_cast<uint32_t>(b))) return;
-    }
-  }
-}
-
-// Blocks the segment header search must not trust: skip-listed, corrupt
-// listed, or failing the checksum with BLOCK_CHECK on.
-bool unusableBlock(const SessionContext& ctx) {
-  return isRDBAInList(ctx.skipList, getBlockRDBA(ctx)) || matchBlockTail(ctx) != 0;
-}
-
-constexpr int kTypeExamples = 10;
-
-struct TypeExamples {
-  uint8_t count = 0;
-  uint32_t rdba[kTypeExamples] = {};
-};
 
 bool copyStream(FILE* from, FILE* to) {
   char buf[65536];
@@ -103,20 +41,22 @@ bool extentField(const FieldScanner& c, int n, uint64_t max, uint64_t* value) {
 bool scanSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
                        uint32_t block) {
   (void)out;
-  if (!sessionReady(ctx)) return false;
-  DataFileSet& set = *ctx.fileSet;
+  if (!fileWalkReady(ctx)) return false;
   const bool known = block != 0 && (file != 0 || ctx.bigfile);
-  for (int p = 0; p < set.count; p++) {
-    if (!fileEligible(ctx, set.entries[p], file)) continue;
-    const FileWalk r = startFile(ctx, p);
+  for (int p = 0; p < ctx.fileSet->count; p++) {
+    FileWalk r;
+    if (!fileWalkEligible(ctx, p, file) || !startFileWalk(ctx, p, r)) continue;
     if (known) {
       // The block the caller names is the answer either way.
-      return readFileBlock(ctx, r, block) && matchBlockTail(ctx) == 0 &&
-             isSegmentHeaderBlock(getBlockType(ctx)) && getDataObjectID(ctx) == objd;
+      return readFileWalkBlock(ctx, r, block) && matchBlockTail(ctx) == 0 &&
+             isSegmentHeaderType(getBlockType(ctx)) && getDataObjectID(ctx) == objd;
     }
     for (uint64_t b = 2; b <= r.last; b++) {
-      if (!readFileBlock(ctx, r, static_cast<uint32_t>(b)) || unusableBlock(ctx)) continue;
-      if (isSegmentHeaderBlock(getBlockType(ctx)) && getDataObjectID(ctx) == objd) return true;
+      if (!readFileWalkBlock(ctx, r, static_cast<uint32_t>(b))) continue;
+      // Skip-listed, corrupt-listed and (with BLOCK_CHECK) bad blocks are
+      // not trusted as the header.
+      if (blockVerdict(ctx) != kBlockUsable) continue;
+      if (isSegmentHeaderType(getBlockType(ctx)) && getDataObjectID(ctx) == objd) return true;
     }
   }
   return false;
@@ -126,70 +66,9 @@ bool scanSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file) {
   return scanSegmentHeader(nullptr, ctx, objd, file, 0);
 }
 
-void listSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file) {
-  walkBlocks(ctx, file, [&](const FileWalk&, uint32_t) {
-    if (!isSegmentHeaderBlock(getBlockType(ctx))) return true;
-    if (objd != 0 && getDataObjectID(ctx) != objd) return true;
-    printBriefHeader(out, ctx);
-    return objd == 0;
-  });
-}
-
-void listDataBlock(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
-                   uint32_t blocks) {
-  if (objd != 0) {
-    // The walk ends once the object's last wanted block is printed.
-    const uint32_t wanted = blocks != 0 ? blocks : 1;
-    uint32_t printed = 0;
-    walkBlocks(ctx, file, [&](const FileWalk&, uint32_t) {
-      if (getBlockType(ctx) != kBlockTypeData || getDataObjectID(ctx) != objd) return true;
-      printBriefHeader(out, ctx);
-      return ++printed < wanted;
-    });
-    return;
-  }
-  bool any = false;
-  uint32_t last = 0, count = 0;
-  walkBlocks(ctx, file, [&](const FileWalk&, uint32_t) {
-    if (getBlockType(ctx) != kBlockTypeData) return true;
-    const uint32_t id = getDataObjectID(ctx);
-    if (!any || id != last) {
-      any = true;
-      last = id;
-      count = 1;
-      printBriefHeader(out, ctx);
-    } else if (blocks == 0 || count < blocks) {
-      count++;
-      printBriefHeader(out, ctx);
-    }
-    return true;
-  });
-}
-
-void listDataBlockType(FILE* out, SessionContext& ctx, uint16_t file) {
-  auto examples = std::make_unique<TypeExamples[]>(256);
-  walkBlocks(ctx, file, [&](const FileWalk& r, uint32_t b) {
-    const uint32_t block = ctx.bigfile ? b : rdbaBlock(b);
-    const uint32_t address = static_cast<uint32_t>(r.rfn) * 4194304u + block;
-    TypeExamples& e = examples[getBlockType(ctx)];
-    for (uint8_t i = 0; i < e.count; i++)
-      if (e.rdba[i] == address) return true;
-    if (e.count < kTypeExamples) e.rdba[e.count++] = address;
-    return true;
-  });
-  for (int type = 0; type < 256; type++) {
-    const TypeExamples& e = examples[type];
-    if (e.count == 0) continue;
-    fprintf(out, "type=0x%02x (%s) \n  rdba=", type, get_ora_block_name(static_cast<uint8_t>(type)));
-    for (uint8_t i = 0; i < e.count; i++) fprintf(out, i == 0 ? "0x%08x" : ", 0x%08x", e.rdba[i]);
-    fputc('\n', out);
-  }
-}
-
 void listExtentByFile(FILE* out, SessionContext& ctx, int p) {
-  if (!sessionReady(ctx) || p < 0 || p >= ctx.fileSet->count) return;
-  if (!entryOpen(ctx.fileSet->entries[p])) return;
-  const FileWalk r = startFile(ctx, p);
+  FileWalk r;
+  if (!startFileWalk(ctx, p, r)) return;
   // The open run: first block (0 for none), object and length. A run of
   // object 0 names no object and is never written.
   uint32_t start = 0, prev = 0, length = 0;
@@ -199,7 +78,7 @@ void listExtentByFile(FILE* out, SessionContext& ctx, int p) {
   };
   for (uint64_t b = 2; b <= r.last; b++) {
     const uint32_t block = static_cast<uint32_t>(b);
-    if (readFileBlock(ctx, r, block) && getBlockType(ctx) == kBlockTypeData) {
+    if (readFileWalkBlock(ctx, r, block) && getBlockType(ctx) == kBlockTypeData) {
       const uint32_t id = getDataObjectID(ctx);
       if (length != 0 && id == prev) {
         length++;
@@ -218,24 +97,12 @@ void listExtentByFile(FILE* out, SessionContext& ctx, int p) {
 }
 
 void listExtentMap(FILE* out, SessionContext& ctx) {
-  if (!sessionReady(ctx)) return;
-  for (int p = 0; p < ctx.fileSet->count; p++)
-    if (entryOpen(ctx.fileSet->entries[p])) listExtentByFile(out, ctx, p);
+  if (!fileWalkReady(ctx)) return;
+  for (int p = 0; p < ctx.fileSet->count; p++) listExtentByFile(out, ctx, p);
 }
 
 void extentPiecePath(int worker, char* path, size_t size) {
   snprintf(path, size, "ZUTDICT/ZUTEXT.%02d.TXT", worker);
-}
-
-bool startFileWalk(SessionContext& ctx, int p, FileWalk& walk) {
-  if (!sessionReady(ctx) || p < 0 || p >= ctx.fileSet->count) return false;
-  if (!entryOpen(ctx.fileSet->entries[p])) return false;
-  walk = startFile(ctx, p);
-  return true;
-}
-
-bool readFileWalkBlock(SessionContext& ctx, const FileWalk& walk, uint32_t block) {
-  return readFileBlock(ctx, walk, block);
 }
 
 WorkerSession::~WorkerSession() {
@@ -292,7 +159,7 @@ int listExtentMapSerial(const ExtentWorker& w) {
   extentPiecePath(w.worker, path, sizeof path);
   FILE* f = fopen(path, "wb");
   if (f == nullptr) return 1;
-  if (sessionReady(local))
+  if (fileWalkReady(local))
     for (int p = 0; p < local.fileSet->count; p++)
       if (p % kExtentWorkers == w.worker) listExtentByFile(f, local, p);
   return fclose(f) == 0 ? 0 : 1;

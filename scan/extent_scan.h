@@ -1,21 +1,19 @@
-// Block-walking searches and listings over every configured data file: the
-// segment header search by data object id, the SCAN listings of segment
-// headers, data blocks and block types, and the extent map of all data blocks
-// (ZUTDICT/ZUTEXT.TXT), written serially or by four child processes.
+// Searches over every configured data file: the segment header search by data
+// object id, and the extent map of all data blocks (ZUTDICT/ZUTEXT.TXT),
+// written serially or by four child processes that the LOB scan shares. The
+// extent list lines are parsed here too.
 //
-// Every walk visits the open files in file-index order and, in each, blocks 2
-// up to the file's block count; a non-zero file number restricts the walk to
-// the files carrying it, except in BIGFILE mode. A block that does not read in
-// full is passed over without a message.
+// Every walk is the file walk of datafile/file_walk.h.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 
-#include "cli/command_reader.h"
-#include "cli/session_context.h"
+#include "core/field_scanner.h"
+#include "core/session_context.h"
 #include "datafile/block_reader.h"
+#include "datafile/file_walk.h"
 
 constexpr const char* kExtentMapPath = "ZUTDICT/ZUTEXT.TXT";
 constexpr int kExtentWorkers = 4;
@@ -44,40 +42,10 @@ bool scanSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t f
 // The same search, always walking the files.
 bool scanSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file);
 
-// SCAN HEADER: the brief header of every segment header, or only of the
-// first one of object objd when objd is not 0.
-void listSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file);
-// SCAN DATA: the brief header of data blocks; with objd, the first `blocks`
-// blocks of that object (at least one); without, the first `blocks` blocks of
-// every run of one object (every block when blocks is 0).
-void listDataBlock(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t file,
-                   uint32_t blocks);
-// SCAN BLOCK: every block type met with up to ten example addresses.
-void listDataBlockType(FILE* out, SessionContext& ctx, uint16_t file);
-
 // Extent map lines ("%u,%u,%u,%u\r\n") of the file at entry position p.
 void listExtentByFile(FILE* out, SessionContext& ctx, int p);
 // Extent map lines of every open file, in file-index order.
 void listExtentMap(FILE* out, SessionContext& ctx);
-
-// ---- the walk of one file, shared by the block-map scans ----
-
-// How the blocks of the open file at entry position p are read. Normally
-// through the data window by file number; when that number leads to another
-// entry (two files carrying the same number, or a BIGFILE file not
-// registered as file 0), the entry is read directly so that the walk still
-// sees this file's own blocks.
-struct FileWalk {
-  int position = 0;
-  uint16_t rfn = 0;
-  uint32_t lookup = 0;  // file number handed to readBlock
-  bool direct = false;
-  uint64_t last = 0;    // highest block number of the file
-};
-// False when the session has no file set or buffer, or p is not an open file.
-bool startFileWalk(SessionContext& ctx, int p, FileWalk& walk);
-// True when the block read in full into the session block buffer.
-bool readFileWalkBlock(SessionContext& ctx, const FileWalk& walk, uint32_t block);
 
 // ---- the four worker processes of the parallel scans ----
 

@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 #include "scan/extent_scan.h"
 
 // Block map and index map lines of the open file at entry position p.

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes sure the Debian packages the build needs are present. As root, missing
 # packages are installed (one apt-get update, then apt-get install -y); as any
-# other user the script stops and names what is missing.
+# other user the script stops and names what is missing. With the argument
+# "demo" only what the binary and the database builder need is checked.
 set -eu
 
 need=()
@@ -11,10 +12,14 @@ command -v cmake >/dev/null 2>&1 || need+=(cmake)
 command -v g++ >/dev/null 2>&1 || need+=(g++)
 command -v make >/dev/null 2>&1 || need+=(make)
 command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
-command -v clang++ >/dev/null 2>&1 || need+=(clang)
-for p in libjemalloc-dev libgtest-dev libbenchmark-dev libclang-rt-dev; do
-  have_pkg "$p" || need+=("$p")
-done
+if [ "${1:-}" = demo ]; then
+  have_pkg libjemalloc-dev || need+=(libjemalloc-dev)
+else
+  command -v clang++ >/dev/null 2>&1 || need+=(clang)
+  for p in libjemalloc-dev libgtest-dev libbenchmark-dev libclang-rt-dev; do
+    have_pkg "$p" || need+=("$p")
+  done
+fi
 
 [ ${#need[@]} -eq 0 ] && exit 0
 

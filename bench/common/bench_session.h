@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fuzz/common/harness_session.h"
+#include "datafile/session_setup.h"
 
 // Monotonic seconds.
 double now();

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/datafile_builder.h"
 
 namespace {

@@ -13,10 +13,10 @@
 
 #include "cli/commands.h"
 #include "cli/interpreter.h"
-#include "rows/guess_field.h"
-#include "rows/guess_table.h"
-#include "tests/datafile/session_fixture.h"
-#include "tests/test_util.h"
+#include "values/guess_field.h"
+#include "dict/guess_table.h"
+#include "tests/support/session_fixture.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/demo_db.h"
 
 namespace {

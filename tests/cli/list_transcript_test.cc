@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "rows/charset.h"
-#include "tests/test_util.h"
+#include "values/charset.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/dict_files.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/dmp_reader.h"
-#include "tests/test_util.h"
+#include "tests/support/dmp_reader.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/demo_db.h"
 #include "tools/builder/row_builder.h"
 

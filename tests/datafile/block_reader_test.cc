@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "datafile/block_layout.h"
-#include "tests/datafile/session_fixture.h"
+#include "format/block_layout.h"
+#include "tests/support/session_fixture.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "datafile/block_layout.h"
-#include "tests/datafile/session_fixture.h"
+#include "format/block_layout.h"
+#include "tests/support/session_fixture.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "dict/column_types.h"
-#include "tests/dict/dict_test_util.h"
+#include "tests/support/dict_test_util.h"
 #include "tools/builder/dict_files.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "dict/dict_build.h"
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/demo_db.h"
 #include "tools/builder/system_db.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "dict/dict_files.h"
-#include "tests/dict/dict_test_util.h"
+#include "tests/support/dict_test_util.h"
 #include "tools/builder/dict_files.h"
 
 namespace {

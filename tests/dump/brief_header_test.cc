@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 #include "dump/brief_header.h"
 #include "tools/builder/datafile_builder.h"
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 #include "dump/brief_header.h"
 
 namespace {

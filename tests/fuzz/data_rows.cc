@@ -23,7 +23,7 @@
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
 #include "rows/compress.h"
-#include "rows/data_block.h"
+#include "rows/text_rows.h"
 
 namespace {
 

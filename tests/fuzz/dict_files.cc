@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/session_context.h"
+#include "core/session_context.h"
 #include "dict/column_types.h"
 #include "dict/dict_files.h"
 #include "tests/fuzz/common/fuzz_session.h"

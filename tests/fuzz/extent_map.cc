@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "rows/unload_drivers.h"
+#include "unload/unload_drivers.h"
 #include "scan/extent_scan.h"
 #include "tests/fuzz/common/fuzz_session.h"
 #include "tools/builder/row_builder.h"
@@ -137,14 +137,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (damaged != 0) damage(damaged);
   if ((head[0] & 0x20) && damaged != 2) damage(2);
   for (const auto& [b, img] : blocks) writeImage(b, img);
-  emptyReadAheadCache(s.session.data);
+  emptyReadAheadCache(s.session.res.data);
 
   ctx.blockCheck = (head[0] >> 6) & 1;
   ctx.maxChains = head[1] & 3;
   const int table = (head[1] >> 2) & 1;
   ctx.rowsUnloaded = 0;
   ctx.rowLimit = kNoRowLimit;
-  if (readSingleBlock(s.session.set, ctx, kRfn, 2) == kBlockSize) {
+  if (readSingleBlock(s.session.ctx.fileSet, ctx, kRfn, 2) == kBlockSize) {
     printExtentRows(s.sink, ctx, kObjd, table, 0, 0);
   }
   UnloadExtent e;

@@ -11,7 +11,8 @@
 #include <cstdio>
 
 #include "rows/dump_rows.h"
-#include "rows/index_block.h"
+#include "dump/block_listings.h"
+#include "rows/index_rows.h"
 #include "tests/fuzz/common/fuzz_session.h"
 #include "tools/builder/index_builder.h"
 

@@ -112,7 +112,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   char cwd[4096];
   if (rc != 0 || getcwd(cwd, sizeof cwd) == nullptr) return 1;
   home = cwd;
-  const std::string file = fuzz->session.set->entries[0].name;
+  const std::string file = fuzz->session.ctx.fileSet->entries[0].name;
   scratch = file.substr(0, file.rfind('/'));
   mkdir((scratch + "/ZUTDICT").c_str(), 0777);
   return 0;

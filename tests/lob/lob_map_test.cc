@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "lob/lob_map.h"
 #include "scan/lob_scan.h"
-#include "tests/datafile/session_fixture.h"
+#include "tests/support/session_fixture.h"
 #include "tools/builder/lob_builder.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "lob/lob_map.h"
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/lob_builder.h"
 
 namespace {

@@ -35,9 +35,9 @@
 
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
-#include "rows/unload_drivers.h"
+#include "unload/unload_drivers.h"
 #include "scan/extent_scan.h"
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/index_builder.h"
 #include "tools/builder/row_builder.h"
 

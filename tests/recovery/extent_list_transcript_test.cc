@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/test_util.h"
+#include "tests/support/test_util.h"
 #include "tools/builder/demo_db.h"
 
 namespace {

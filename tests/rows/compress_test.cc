@@ -6,7 +6,7 @@
 #include <random>
 
 #include "rows/compress.h"
-#include "tests/rows/data_rows_util.h"
+#include "tests/support/data_rows_util.h"
 
 using mkdb::inlineUnit;
 using mkdb::nullUnit;

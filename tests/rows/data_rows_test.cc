@@ -4,9 +4,10 @@
 #include <fstream>
 #include <vector>
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "rows/compress.h"
-#include "tests/rows/data_rows_util.h"
+#include "rows/row_map.h"
+#include "tests/support/data_rows_util.h"
 
 using mkdb::kRowC;
 using mkdb::kRowD;

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "rows/dump_rows.h"
-#include "tests/rows/data_rows_util.h"
-#include "tests/rows/dump_rows_util.h"
+#include "tests/support/data_rows_util.h"
+#include "tests/support/dump_rows_util.h"
 
 using mkdb::kRowF;
 using mkdb::kRowH;

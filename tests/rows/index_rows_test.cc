@@ -3,11 +3,12 @@
 // and damaged index blocks.
 #include <gtest/gtest.h>
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
 #include "rows/dump_rows.h"
-#include "rows/index_block.h"
-#include "tests/rows/data_rows_util.h"
-#include "tests/rows/dump_rows_util.h"
+#include "dump/block_listings.h"
+#include "rows/index_rows.h"
+#include "tests/support/data_rows_util.h"
+#include "tests/support/dump_rows_util.h"
 #include "tools/builder/index_builder.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include <random>
 
-#include "tests/rows/data_rows_util.h"
+#include "tests/support/data_rows_util.h"
 
 namespace {
 

@@ -13,9 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "datafile/block_layout.h"
+#include "format/block_layout.h"
+#include "dump/block_listings.h"
 #include "scan/extent_scan.h"
-#include "tests/datafile/session_fixture.h"
+#include "tests/support/session_fixture.h"
 
 namespace {
 

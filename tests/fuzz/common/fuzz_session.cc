@@ -65,7 +65,7 @@ int loadDamagedBlock(DamagedBlockFuzz& z, const uint8_t* data, size_t size,
   for (size_t i = sizeof head; i < size && i - sizeof head < block.size(); i++) block[i - sizeof head] ^= data[i];
   if (pwrite(z.fd, block.data(), block.size(), 2 * static_cast<off_t>(kDamagedBlockSize)) != kDamagedBlockSize)
     return 0;
-  emptyReadAheadCache(z.session.data);
+  emptyReadAheadCache(z.session.res.data);
 
   ctx.columnCount = head[0] % 13;
   memset(ctx.columnTypes, 0, sizeof ctx.columnTypes);
@@ -73,7 +73,7 @@ int loadDamagedBlock(DamagedBlockFuzz& z, const uint8_t* data, size_t size,
   ctx.maxChains = head[13] & 0x03;
   ctx.rowsUnloaded = 0;
   ctx.rowLimit = (head[13] & 0x04) ? 3 : kNoRowLimit;
-  return readBlock(z.session.set, ctx, kDamagedFileRfn, 2) == kDamagedBlockSize ? 1 : 0;
+  return readBlock(z.session.ctx.fileSet, ctx, kDamagedFileRfn, 2) == kDamagedBlockSize ? 1 : 0;
 }
 
 bool wholeDumpRows(const std::string& s, int columns) {

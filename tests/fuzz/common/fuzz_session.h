@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/fuzz/common/harness_session.h"
+#include "datafile/session_setup.h"
 #include "tools/builder/row_builder.h"
 
 // Sends standard output (listings and messages) to /dev/null and makes

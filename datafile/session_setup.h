@@ -1,0 +1,50 @@
+// Setting up a session for reading data files: the file set, both read-ahead
+// windows, the corrupt and skip lists and the block buffer that the session
+// record points at, and opening the files of a configuration. The
+// interpreter, the tests, the fuzz targets and the benchmarks all set their
+// sessions up through here, so they read blocks exactly as OPEN does.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "core/session_context.h"
+#include "datafile/block_reader.h"
+#include "datafile/data_file_set.h"
+
+// What the session record points at; owned here, not by the record.
+struct SessionResources {
+  std::unique_ptr<DataFileSet> set;
+  ReadAheadCache data, lob;
+  RdbaList corrupt, skip;
+};
+
+// Points ctx at r's empty file set, its two read-ahead windows (windowBytes
+// each) and its lists, and gives ctx a zeroed block buffer of blockSize bytes
+// (freed by endSession, or by whoever replaces it).
+void startSession(SessionContext& ctx, SessionResources& r, uint32_t blockSize,
+                  uint32_t windowBytes);
+// Closes the data files and frees the windows, the file set and the block
+// buffer; clears ctx's pointers to them.
+void endSession(SessionContext& ctx, SessionResources& r);
+
+// Replaces the session's files by those of the configuration stream and
+// identifies them (closeDBFile, loadConfig, openDBFile, checkFileHeader,
+// which prints the file listing), then empties the data window. Returns 0,
+// or 1 when the stream is null or a file did not open.
+int openSessionFiles(SessionContext& ctx, FILE* config);
+
+// A session on its own, for the programs that drive the decoders outside the
+// interpreter: the fuzz targets, the tests and the benchmarks.
+struct HarnessSession {
+  SessionContext ctx;
+  SessionResources res;
+};
+
+// startSession with the byte order, then openSessionFiles. Returns 0, or 1
+// when the stream is null or a file did not open; closeHarnessSession
+// releases the session either way.
+int openHarnessSession(HarnessSession& s, FILE* config, uint32_t blockSize, uint32_t windowBytes,
+                       uint8_t byteOrder);
+void closeHarnessSession(HarnessSession& s);

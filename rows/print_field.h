@@ -1,0 +1,15 @@
+// The value of one mapped column, held in the session block buffer, written
+// by its type: LOB locators go to the LOB reader (lob/lob_value.h), every
+// other type to the value printers (values/value_format.h).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#include "core/session_context.h"
+
+// Writes one column value held in the session block buffer at (offset,
+// length). Nothing is written for an empty value, or when the value does not
+// end at least 3 bytes before the end of the block.
+void printField(FILE* stream, SessionContext& ctx, uint32_t offset, uint32_t length,
+                uint8_t type, uint16_t charsetForm);

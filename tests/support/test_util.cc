@@ -1,0 +1,64 @@
+#include "tests/support/test_util.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+TempDir::TempDir() {
+  char tmpl[] = "/tmp/zut-test-XXXXXX";
+  char* p = mkdtemp(tmpl);
+  path_ = p ? p : "/tmp";
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+void TempDir::write(const std::string& name, const std::string& content) const {
+  std::ofstream f(file(name), std::ios::binary);
+  f << content;
+}
+
+std::string TempDir::read(const std::string& name) const {
+  std::ifstream f(file(name), std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  return ss.str();
+}
+
+RunResult runZut(const std::string& dir, const std::string& input) {
+  RunResult r;
+  std::string inFile = dir + "/.stdin";
+  std::string outFile = dir + "/.stdout";
+  {
+    std::ofstream f(inFile, std::ios::binary);
+    f << input;
+  }
+  std::string cmd = "cd '" + dir + "' && '" + ZUT_BINARY + "' < .stdin > .stdout 2>/dev/null";
+  int st = system(cmd.c_str());
+  r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  std::ifstream f(outFile, std::ios::binary);
+  std::stringstream ss;
+  ss << f.rdbuf();
+  r.out = ss.str();
+  unlink(inFile.c_str());
+  unlink(outFile.c_str());
+  return r;
+}
+
+std::string zutBanner() {
+  return "ZUT: Oracle Data Rescue Tool, Release 0.1.0\n\n"
+         "Reads data files of databases that cannot be opened and unloads their tables.\n\n";
+}
+
+std::string maskDateLines(const std::string& text) {
+  static const std::regex date("\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}\n");
+  return std::regex_replace(text, date, "<date>\n");
+}

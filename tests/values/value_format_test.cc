@@ -1,0 +1,324 @@
+// Rendering of column values by type: dates, timestamps, floats, character
+// and national values, RAW, collections, and the block bounds of printField.
+#include <gtest/gtest.h>
+
+#include <iconv.h>
+
+#include <random>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "export/dmp_writer.h"
+#include "values/charset.h"
+#include "rows/print_field.h"
+#include "values/value_format.h"
+#include "tests/support/render_util.h"
+#include "tools/builder/oracle_values.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string withPrintf(const char* format, double v) {
+  char buf[512];
+  snprintf(buf, sizeof buf, format, v);
+  return buf;
+}
+
+TEST(DateFormat, FixedValuesAndLengths) {
+  const Bytes leap = {0x78, 0x7C, 0x02, 0x1D, 0x01, 0x01, 0x01};
+  EXPECT_EQ("2024-02-29 00:00:00", renderValue(leap, kColDate));
+  EXPECT_EQ("1999-12-31 23:59:58", renderValue({119, 199, 12, 31, 24, 60, 59}, kColDate));
+  // Zero time bytes show as 00 rather than -1.
+  EXPECT_EQ("2024-02-29 00:00:00", renderValue({0x78, 0x7C, 0x02, 0x1D, 0, 0, 0}, kColDate));
+  EXPECT_EQ("", renderValue({0x78, 0x7C, 0x02, 0x1D, 0x01, 0x01}, kColDate));
+  EXPECT_EQ("", renderValue({0x78, 0x7C, 0x02, 0x1D, 0x01, 0x01, 0x01, 0x01}, kColDate));
+}
+
+TEST(DateFormat, YearsBeforeOneCarryASign) {
+  OracleDateTime julianStart{-4712, 1, 1, 0, 0, 0};
+  EXPECT_EQ((Bytes{53, 88, 1, 1, 1, 1, 1}), encodeOracleDate(julianStart));
+  EXPECT_EQ("-4712-01-01 00:00:00", renderValue(encodeOracleDate(julianStart), kColDate));
+  EXPECT_EQ("-0001-12-31 23:59:59",
+            renderValue(encodeOracleDate({-1, 12, 31, 23, 59, 59}), kColDate));
+  EXPECT_EQ("0001-01-01 00:00:00", renderValue(encodeOracleDate({1, 1, 1, 0, 0, 0}), kColDate));
+  EXPECT_EQ("9999-12-31 23:59:59",
+            renderValue(encodeOracleDate({9999, 12, 31, 23, 59, 59}), kColDate));
+}
+
+TEST(DateFormat, RandomDatesRoundTrip) {
+  std::mt19937 rng(7);
+  for (int i = 0; i < 5000; i++) {
+    OracleDateTime t;
+    do t.year = static_cast<int>(rng() % 14712) - 4712;
+    while (t.year == 0);
+    t.month = 1 + static_cast<int>(rng() % 12);
+    t.day = 1 + static_cast<int>(rng() % 28);
+    t.hour = static_cast<int>(rng() % 24);
+    t.minute = static_cast<int>(rng() % 60);
+    t.second = static_cast<int>(rng() % 60);
+    char expected[64];
+    snprintf(expected, sizeof expected, "%s%04d-%02d-%02d %02d:%02d:%02d", t.year < 0 ? "-" : "",
+             t.year < 0 ? -t.year : t.year, t.month, t.day, t.hour, t.minute, t.second);
+    ASSERT_EQ(expected, renderValue(encodeOracleDate(t), kColDate));
+    ASSERT_EQ(expected, renderValue(encodeOracleDate(t), kColTimestamp));
+  }
+}
+
+TEST(TimestampFormat, SevenElevenAndThirteenBytes) {
+  const OracleDateTime t{2014, 2, 28, 0, 2, 32};
+  EXPECT_EQ("2014-02-28 00:02:32", renderValue(encodeOracleTimestamp(t, 0), kColTimestamp));
+  EXPECT_EQ("2014-02-28 00:02:32.212000",
+            renderValue(encodeOracleTimestamp(t, 212000000), kColTimestamp));
+  Bytes half = encodeOracleTimestamp(t, 1);
+  half[7] = 0x00, half[8] = 0x07, half[9] = 0xA1, half[10] = 0x20;  // 500000 ns
+  EXPECT_EQ("2014-02-28 00:02:32.000500", renderValue(half, kColTimestampLTZ));
+  // With a time zone the stored time is UTC, whatever zone it was entered in.
+  EXPECT_EQ("2014-02-28 00:02:32.212000 +00:00",
+            renderValue(encodeOracleTimestampTZ(t, 212000000, 5, 30), kColTimestampTZ));
+  EXPECT_EQ("2014-02-28 00:02:32.000000 +00:00",
+            renderValue(encodeOracleTimestampTZ(t, 0, -8, 0), kColTimestampTZ));
+  Bytes twelve = encodeOracleTimestamp(t, 5);
+  twelve.push_back(0);
+  EXPECT_EQ("", renderValue(twelve, kColTimestamp));
+  EXPECT_EQ("", renderValue({120, 124, 2, 29}, kColTimestamp));
+  EXPECT_EQ("", renderValue(Bytes(14, 100), kColTimestamp));
+}
+
+TEST(FloatFormat, PositiveAndNegativeValues) {
+  EXPECT_EQ("1.000000", renderValue({0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, kColBinaryDouble));
+  // Oracle's own bytes for BINARY_FLOAT -134.45.
+  EXPECT_EQ(withPrintf("%f", -134.45f), renderValue({0x3C, 0xF9, 0x8C, 0xCC}, kColBinaryFloat));
+  EXPECT_EQ("-134.449997", renderValue({0x3C, 0xF9, 0x8C, 0xCC}, kColBinaryFloat));
+  EXPECT_EQ("-2.500000", renderValue(encodeOracleBinaryDouble(-2.5), kColBinaryDouble));
+  EXPECT_EQ("0.000000", renderValue(encodeOracleBinaryFloat(0.0f), kColBinaryFloat));
+  // The length decides, not the type code.
+  EXPECT_EQ("1.000000", renderValue({0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, kColBinaryFloat));
+  EXPECT_EQ("", renderValue({0xBF, 0xF0, 0, 0, 0}, kColBinaryDouble));
+}
+
+TEST(FloatFormat, RandomValuesRoundTrip) {
+  std::mt19937 rng(11);
+  std::uniform_real_distribution<double> wide(-1e12, 1e12);
+  for (int i = 0; i < 3000; i++) {
+    double d = wide(rng);
+    float f = static_cast<float>(d);
+    ASSERT_EQ(withPrintf("%f", d), renderValue(encodeOracleBinaryDouble(d), kColBinaryDouble));
+    ASSERT_EQ(withPrintf("%f", static_cast<double>(f)),
+              renderValue(encodeOracleBinaryFloat(f), kColBinaryFloat));
+  }
+}
+
+TEST(CharacterFormat, CharTrimsTrailingBlanksOnly) {
+  EXPECT_EQ("", renderValue({' ', ' ', ' ', ' '}, kColChar));
+  EXPECT_EQ("ab", renderValue({'a', 'b', ' ', ' '}, kColChar));
+  EXPECT_EQ(" a b", renderValue({' ', 'a', ' ', 'b'}, kColChar));
+  EXPECT_EQ("ab  ", renderValue({'a', 'b', ' ', ' '}, kColVarchar2));
+  EXPECT_EQ(std::string("a\0b", 3), renderValue({'a', 0, 'b'}, kColLong));
+  EXPECT_EQ("", renderValue({'a'}, kColSkip));
+}
+
+TEST(CharacterFormat, NationalValuesWithAndWithoutConverter) {
+  // AL16UTF16 "AB" and U+4E2D.
+  const Bytes utf16 = {0x00, 0x41, 0x00, 0x42, 0x4E, 0x2D};
+  const std::string raw(utf16.begin(), utf16.end());
+  SessionContext ctx;
+  EXPECT_EQ(raw, renderValueWith(ctx, utf16, kColNChar));
+  EXPECT_EQ(raw, renderValueWith(ctx, utf16, kColVarchar2, 2));
+
+  ctx.ncharConverter = iconv_open("UTF-8", "UTF-16BE");
+  ASSERT_NE(kNoConverter, ctx.ncharConverter);
+  const std::string utf8 = "AB\xE4\xB8\xAD";
+  EXPECT_EQ(utf8, renderValueWith(ctx, utf16, kColNChar));
+  EXPECT_EQ(utf8, renderValueWith(ctx, utf16, kColVarchar2, 2));
+  EXPECT_EQ(utf8, renderValueWith(ctx, utf16, kColVarchar, 2));
+  EXPECT_EQ(utf8, renderValueWith(ctx, utf16, kColChar, 2));
+  // Form 1 values are not converted.
+  EXPECT_EQ(raw, renderValueWith(ctx, utf16, kColVarchar2, 1));
+  // A value that does not convert (a lone half unit) is written as stored,
+  // and the converter is usable again for the next value.
+  const Bytes broken = {0x00, 0x41, 0x00};
+  EXPECT_EQ(std::string("\0A\0", 3), renderValueWith(ctx, broken, kColNChar));
+  EXPECT_EQ(utf8, renderValueWith(ctx, utf16, kColNChar));
+  // Longer than the work buffer once converted.
+  Bytes big;
+  for (int i = 0; i < 30000; i++) big.insert(big.end(), {0x4E, 0x2D});
+  std::string expected;
+  for (int i = 0; i < 30000; i++) expected += "\xE4\xB8\xAD";
+  EXPECT_EQ(expected, renderValueWith(ctx, big, kColNChar));
+  iconv_close(ctx.ncharConverter);
+}
+
+TEST(RawFormat, HexInPiecesOfAtMost242Characters) {
+  Bytes raw(1000);
+  std::string expected;
+  for (size_t i = 0; i < raw.size(); i++) {
+    raw[i] = static_cast<uint8_t>(i * 7);
+    char hex[3];
+    snprintf(hex, sizeof hex, "%02X", raw[i]);
+    expected += hex;
+  }
+  EXPECT_EQ(expected, renderValue(raw, kColRaw));
+  EXPECT_EQ(expected, renderValue(raw, 69));       // ROWID and other types
+  EXPECT_EQ(expected, renderValue(raw, kColNotGiven));
+
+  // An unbuffered stream shows each write the printer makes.
+  std::vector<size_t> writes;
+  cookie_io_functions_t io{};
+  io.write = [](void* cookie, const char*, size_t n) -> ssize_t {
+    static_cast<std::vector<size_t>*>(cookie)->push_back(n);
+    return static_cast<ssize_t>(n);
+  };
+  FILE* f = fopencookie(&writes, "w", io);
+  setvbuf(f, nullptr, _IONBF, 0);
+  SessionContext ctx;
+  printVARRAW(f, ctx, raw.data(), static_cast<uint32_t>(raw.size()));
+  fclose(f);
+  size_t total = 0;
+  for (size_t n : writes) {
+    EXPECT_LE(n, 242u);
+    total += n;
+  }
+  EXPECT_EQ(2000u, total);
+}
+
+Bytes withImageHeader(const Bytes& elements) {
+  Bytes v = {0x00, 0x01};
+  v.resize(37, 0xAA);
+  v.insert(v.end(), elements.begin(), elements.end());
+  return v;
+}
+
+TEST(CollectionFormat, VarrayWithAndWithoutImageHeader) {
+  EXPECT_EQ("AB,NULL", renderValue(withImageHeader({0x02, 'A', 'B', 0xFF}), kColVArray));
+  EXPECT_EQ(",AB,NULL", renderValue({0x02, 'A', 'B', 0xFF}, kColVArray));
+  EXPECT_EQ("NULL,,x", renderValue(withImageHeader({0xFF, 0x00, 0x01, 'x'}), kColVArray));
+  // 254: a 16-bit length in the session byte order.
+  Bytes longElement = {0xFE, 0x2C, 0x01};
+  longElement.insert(longElement.end(), 300, 'z');
+  SessionContext little;
+  EXPECT_EQ(std::string(300, 'z'), renderValueWith(little, withImageHeader(longElement), kColVArray));
+  SessionContext big;
+  big.byteOrder = 1;
+  longElement[1] = 0x01, longElement[2] = 0x2C;
+  EXPECT_EQ(std::string(300, 'z'), renderValueWith(big, withImageHeader(longElement), kColVArray));
+  // An element running past the value ends the walk.
+  EXPECT_EQ("AB", renderValue(withImageHeader({0x02, 'A', 'B', 0x05, 'C'}), kColVArray));
+  EXPECT_EQ("", renderValue(withImageHeader({0xFE, 0x01}), kColVArray));
+  EXPECT_EQ("", renderValue({0x00, 0x01, 0x02}, kColVArray));
+}
+
+TEST(CollectionFormat, NarrayRendersNumbers) {
+  Bytes elements = {0x02, 0xC1, 0x02, 0x03, 0x3E, 0x64, 0x66, 0xFF, 0x03, 0xC1, 0x02, 0x33};
+  EXPECT_EQ("1,-1,NULL,1.5", renderValue(withImageHeader(elements), kColNArray));
+  EXPECT_EQ(",1,-1,NULL,1.5", renderValue(elements, kColNArray));
+}
+
+TEST(PrintField, StaysInsideTheBlock) {
+  SessionContext ctx;
+  std::vector<unsigned char> block(ctx.blockSize, 'x');
+  ctx.blockBuffer = block.data();
+  auto field = [&](uint32_t offset, uint32_t length, uint8_t type) {
+    return captureOutput([&](FILE* f) { printField(f, ctx, offset, length, type, 0); });
+  };
+  EXPECT_EQ("xxxxxxxx", field(8180, 8, kColVarchar2));  // ends 4 bytes before the end
+  EXPECT_EQ("", field(8180, 9, kColVarchar2));
+  EXPECT_EQ("", field(0, 0, kColVarchar2));
+  EXPECT_EQ("", field(0xFFFFFFF0u, 0x20, kColVarchar2));
+  EXPECT_EQ("", field(0, 0xFFFFFFFFu, kColRaw));
+  block[100] = 0xC1, block[101] = 0x02;
+  EXPECT_EQ("1", field(100, 2, kColNumber));
+  EXPECT_EQ("C102", field(100, 2, kColRaw));
+  // LOB locators are for the LOB reader; the text column is left empty.
+  EXPECT_EQ("", field(100, 2, kColBlob));
+  EXPECT_EQ("", field(100, 2, kColClob));
+  ctx.blockBuffer = nullptr;
+  EXPECT_EQ("", field(100, 2, kColNumber));
+}
+
+// Hostile values: random bytes of every length for every type. Nothing may
+// be read past a value (the sanitizer build checks) and what is written must
+// still be well-formed for its type.
+TEST(PrintField, RandomBytesGiveWellFormedOutput) {
+  const std::regex numberText("-?[0-9]+(\\.[0-9]+)?");
+  const std::regex dateText("-?[0-9]{4,5}-[0-9]{2,3}-[0-9]{2,3} [0-9]{2,3}:[0-9]{2,3}:[0-9]{2,3}");
+  const std::regex hexText("[0-9A-F]*");
+  std::mt19937 rng(99);
+  const uint8_t types[] = {kColVarchar2, kColNumber, kColLong, kColDate, kColRaw, kColChar,
+                           kColBinaryFloat, kColBinaryDouble, kColNArray, kColVArray,
+                           kColTimestamp, kColTimestampTZ, kColNChar, 69};
+  for (int i = 0; i < 20000; i++) {
+    Bytes v(rng() % 48);
+    for (auto& b : v) b = static_cast<uint8_t>(rng());
+    if (i % 3 == 0 && v.size() > 2) v[0] = 0x00, v[1] = 0x01;  // image header marker
+    for (uint8_t type : types) {
+      const std::string out = renderValue(v, type);
+      if (type == kColNumber && !out.empty()) {
+        ASSERT_TRUE(std::regex_match(out, numberText)) << out;
+        if (v.size() <= 22 && ora_valid_number(v.data(), v.size())) {
+          ASSERT_FALSE(out.empty());
+        }
+      }
+      if (type == kColDate) {
+        ASSERT_EQ(v.size() == 7, !out.empty());
+        if (!out.empty()) {
+          ASSERT_TRUE(std::regex_match(out, dateText)) << out;
+        }
+      }
+      if (type == kColRaw) {
+        ASSERT_EQ(2 * v.size(), out.size());
+        ASSERT_TRUE(std::regex_match(out, hexText));
+      }
+      if (type == kColVarchar2 || type == kColNChar) {
+        ASSERT_EQ(std::string(v.begin(), v.end()), out);
+      }
+    }
+  }
+}
+
+TEST(ExportDumpValue, ConvertedAndRawValues) {
+  auto dump = [](iconv_t cv, const Bytes& v) {
+    return captureOutput([&](FILE* f) { iconv_charset_dump(f, cv, v.data(), v.size()); });
+  };
+  const Bytes utf16 = {0x00, 0x41, 0x00, 0x42, 0x4E, 0x2D};
+  EXPECT_EQ(std::string("\x06\x00", 2) + std::string(utf16.begin(), utf16.end()),
+            dump(kNoConverter, utf16));
+  iconv_t cv = iconv_open("UTF-8", "UTF-16BE");
+  ASSERT_NE(kNoConverter, cv);
+  EXPECT_EQ(std::string("\x05\x00" "AB\xE4\xB8\xAD", 7), dump(cv, utf16));
+  const Bytes broken = {0x00, 0x41, 0x00};
+  EXPECT_EQ(std::string("\x03\x00\x00\x41\x00", 5), dump(cv, broken));
+  EXPECT_EQ("\xFE\xFF", dump(cv, {}));
+  // A result longer than one item continues in the next. Items hold at most
+  // 65532 bytes: FD FF .. FF FF are the chain, NULL and end markers.
+  Bytes big;
+  for (int i = 0; i < 30000; i++) big.insert(big.end(), {0x4E, 0x2D});
+  const std::string out = dump(cv, big);
+  ASSERT_EQ(90000u + 4u, out.size());
+  EXPECT_EQ("\xFC\xFF", out.substr(0, 2));
+  EXPECT_EQ(std::string("\x94\x5F", 2), out.substr(2 + 65532, 2));  // 24468 bytes
+  iconv_close(cv);
+}
+
+TEST(Ucs2Text, PlausibilityTests) {
+  const unsigned char le[] = {'A', 0, ' ', 0, 0x2D, 0x4E};
+  const unsigned char be[] = {0, 'A', 0, ' ', 0x4E, 0x2D};
+  EXPECT_TRUE(is_valid_ucs2le_string(le, sizeof le));
+  EXPECT_TRUE(is_valid_ucs2be_string(be, sizeof be));
+  EXPECT_FALSE(is_valid_ucs2le_string(be, sizeof be));
+  EXPECT_FALSE(is_valid_ucs2be_string(le, sizeof le));
+  EXPECT_TRUE(is_valid_ucs2le_string(le, 0));
+  EXPECT_TRUE(is_valid_ucs2be_string(be, 0));
+  EXPECT_FALSE(is_valid_ucs2le_string(le, 5));
+  EXPECT_FALSE(is_valid_ucs2be_string(be, 5));
+  const unsigned char control[] = {0, 0x01};
+  EXPECT_FALSE(is_valid_ucs2be_string(control, 2));
+  const unsigned char ranges[] = {0x34, 0x00, 0x4D, 0x85, 0x9F, 0xEF, 0xF9, 0x00, 0xFA, 0xD9};
+  EXPECT_TRUE(is_valid_ucs2be_string(ranges, sizeof ranges));
+  const unsigned char outside[][2] = {{0x4D, 0x86}, {0x9F, 0xF0}, {0xFA, 0xDA}, {0xE0, 0x00},
+                                      {0x00, 0x80}};
+  for (const auto& unit : outside) EXPECT_FALSE(is_valid_ucs2be_string(unit, 2));
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+#include "unload/unload_drivers.h"
+
+#include <cstdlib>
+#include <unordered_set>
+
+#include "format/block_layout.h"
+#include "datafile/block_reader.h"
+#include "datafile/data_file_set.h"
+#include "datafile/file_walk.h"
+#include "format/data_layout.h"
+#include "rows/dump_rows.h"
+#include "rows/index_rows.h"
+#include "rows/text_rows.h"
+
+namespace {
+
+constexpr uint32_t kBlocksPerFile = 0x400000;  // block numbers of one relative file
+
+inline bool limitReached(const SessionContext& ctx) { return ctx.rowsUnloaded >= ctx.rowLimit; }
+
+// Highest block number of the data file that the block reader finds for
+// relative file number `file` (in BIGFILE mode the one file of the set); -1
+// when there is no such file. A file whose size was never probed counts as
+// reaching the largest block number.
+int64_t highestBlock(const SessionContext& ctx, uint32_t file) {
+  if (ctx.fileSet == nullptr) return -1;
+  DataFileSet& set = *ctx.fileSet;
+  const int p = getFileIndex(set, ctx.bigfile ? 0 : file);
+  if (p < 0 || p >= set.count) return -1;
+  const DataFileEntry& e = set.entries[p];
+  if (e.file == nullptr && e.asmHandle == nullptr) return -1;
+  return e.blocks != 0 ? e.blocks : 0xFFFFFFFFLL;
+}
+
+// Number of blocks of an extent from in-file block `start` that the file can
+// hold: at most count, never past the file's highest block.
+uint32_t blocksInFile(int64_t highest, uint64_t start, uint32_t count) {
+  if (highest < 0 || start > static_cast<uint64_t>(highest)) return 0;
+  const uint64_t room = static_cast<uint64_t>(highest) - start + 1;
+  return room < count ? static_cast<uint32_t>(room) : count;
+}
+
+// Reads the blocks of one extent map entry through the read-ahead window and
+// dispatches those that carry their own address.
+void unloadMapExtent(FILE* stream, SessionContext& ctx, uint32_t objd, int table, int deleted,
+                     int committed, uint32_t first, uint32_t count) {
+  if (count == 0 || static_cast<uint64_t>(first) + count > 0x100000000ULL) return;
+  uint32_t blocks;
+  if (ctx.bigfile) {
+    blocks = blocksInFile(highestBlock(ctx, 0), first, count);
+  } else {
+    const uint32_t start = rdbaBlock(first);
+    const uint32_t inFile = kBlocksPerFile - start < count ? kBlocksPerFile - start : count;
+    blocks = blocksInFile(highestBlock(ctx, rdbaFile(first)), start, inFile);
+  }
+  for (uint32_t j = 0; j < blocks; j++) {
+    if (limitReached(ctx)) return;
+    const uint32_t rdba = first + j;
+    if (readRDBA(ctx.fileSet, ctx, rdba) != ctx.blockSize) continue;
+    if (getBlockRDBA(ctx) != rdba) continue;
+    unloadBlockRows(stream, ctx, objd, table, deleted, committed);
+  }
+}
+
+inline bool isExtentMapType(uint8_t type) {
+  return type == kBlockTypeExtentMap || type == kBlockTypeExtentMap36;
+}
+
+}  // namespace
+
+void unloadBlockRows(FILE* stream, SessionContext& ctx, uint32_t objd, int table, int deleted,
+                     int committed, bool indexBlocks) {
+  if (getBlockType(ctx) != kBlockTypeData || getDataObjectID(ctx) != objd) return;
+  const bool dump = ctx.outputStyle == 1;
+  switch (getDataType(ctx)) {
+    case kDataTypeTable:
+      if (dump) {
+        dumpDataRows2(stream, ctx, table, deleted, committed);
+      } else {
+        printDataRows2(stream, ctx, table, deleted, committed);
+      }
+      break;
+    case kDataTypeIndex:
+      if (!indexBlocks) break;
+      if (dump) {
+        dumpIndexRow2(stream, ctx, deleted, committed);
+      } else {
+        printIndexRow2(stream, ctx, deleted, committed);
+      }
+      break;
+    default: break;
+  }
+}
+
+void printExtentRows(FILE* stream, SessionContext& ctx, uint32_t objd, int table, int deleted,
+                     int committed) {
+  if (ctx.blockBuffer == nullptr || ctx.blockSize == 0) return;
+  if (!isSegmentHeaderType(getBlockType(ctx))) return;
+  if (matchBlockTail(ctx)) return;
+  SessionContext map;
+  if (copyBlock(ctx, map) != 0) return;
+  // A damaged chain may come back to a map block already read; reading it
+  // again would unload its extents twice, so every address is remembered.
+  std::unordered_set<uint32_t> visited{getBlockRDBA(map)};
+  for (;;) {
+    uint32_t count = getBlockExtentCount(map);
+    const uint32_t fit = extentEntriesInBlock(map);
+    if (count > fit) count = fit;
+    for (uint32_t i = 0; i < count && !limitReached(ctx); i++) {
+      unloadMapExtent(stream, ctx, objd, table, deleted, committed, getSegExtentRDBA(map, i),
+                      getSegExtentBlocks(map, i));
+    }
+    const uint32_t next = getSegNextMapRDBA(map);
+    if (next == 0 || limitReached(ctx) || !visited.insert(next).second) break;
+    if (readSingleBlock(ctx.fileSet, map, rdbaFile(next), rdbaBlock(next)) != map.blockSize) break;
+    if (!isExtentMapType(getBlockType(map)) || getBlockRDBA(map) != next) break;
+  }
+  free(map.blockBuffer);
+}
+
+void printRowByExtent(FILE* stream, SessionContext& ctx, uint32_t objd, int table, int deleted,
+                      int committed, const UnloadExtent& extent) {
+  if (ctx.blockBuffer == nullptr || ctx.blockSize == 0) return;
+  if (extent.objd == 0 || (extent.file == 0 && !ctx.bigfile)) return;
+  if (extent.block == 0 || extent.blocks == 0) return;
+  if (static_cast<uint64_t>(extent.block) + extent.blocks > 0xFFFFFFFFULL) return;
+  if (limitReached(ctx)) return;
+  const uint32_t file = extent.file;
+  // The block reader reads block (file << 22) + b in BIGFILE mode.
+  const uint64_t base = ctx.bigfile ? static_cast<uint64_t>(file) << 22 : 0;
+  const uint32_t blocks = blocksInFile(highestBlock(ctx, file), base + extent.block, extent.blocks);
+  for (uint32_t k = 0; k < blocks; k++) {
+    if (limitReached(ctx)) return;
+    const uint32_t b = extent.block + k;
+    if (readBlock(ctx.fileSet, ctx, file, b) != ctx.blockSize) continue;
+    if (matchBlockTail(ctx)) continue;
+    const uint32_t own = ctx.bigfile ? b + (file << 22) : (file << 22) | b;
+    if (getBlockRDBA(ctx) != own) continue;
+    unloadBlockRows(stream, ctx, objd, table, deleted, committed);
+  }
+}
+
+void scanTableRows(FILE* stream, SessionContext& ctx, uint32_t objd, int table, int deleted,
+                   int committed, uint16_t file, uint32_t block) {
+  if (!fileWalkReady(ctx)) return;
+  for (int p = 0; p < ctx.fileSet->count && p < kMaxDataFiles; p++) {
+    if (limitReached(ctx)) return;
+    FileWalk walk;
+    if (!fileWalkEligible(ctx, p, file) || !startFileWalk(ctx, p, walk)) continue;
+    if (block != 0 && (file != 0 || ctx.bigfile)) {
+      if (!readFileWalkBlock(ctx, walk, block) || matchBlockTail(ctx)) continue;
+      unloadBlockRows(stream, ctx, objd, table, deleted, committed);
+      continue;
+    }
+    for (uint64_t b = 2; b <= walk.last; b++) {
+      if (limitReached(ctx)) return;
+      if (!readFileWalkBlock(ctx, walk, static_cast<uint32_t>(b))) continue;
+      if (matchBlockTail(ctx) || getDataType(ctx) != kDataTypeTable) continue;
+      unloadBlockRows(stream, ctx, objd, table, deleted, committed, false);
+    }
+  }
+}

@@ -1,0 +1,54 @@
+// Column value rendering: one printer per Oracle column type, the dispatcher
+// that picks it, and the NUMBER conversions. Character set conversion lives
+// in values/charset.h.
+//
+// Every printer reads only the bytes it is given, whatever their length, and
+// writes nothing (or its best rendering) for a value that does not fit its type.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "core/session_context.h"
+
+// Largest NUMBER a printer converts, in bytes, and the text room it needs.
+constexpr uint32_t kMaxNumberBytes = 22;
+constexpr size_t kNumberTextSize = 256;
+// Hexadecimal output is written in pieces of at most this many characters.
+constexpr size_t kHexPieceSize = 242;
+
+// Writes one column value held anywhere (in a block, carried over between
+// row pieces, built by a test) by its type. LOB types are not rendered here:
+// a LOB locator is only meaningful inside its block, so they go through
+// printField (rows/print_field.h).
+void printFieldValue(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                     uint32_t length, uint8_t type, uint16_t charsetForm);
+
+void printNUMBER(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                 uint32_t length);
+void printDATE(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+               uint32_t length);
+void printTIMESTAMP(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                    uint32_t length);
+void printBINARYFLOAT(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                      uint32_t length);
+void printCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+               uint32_t length);
+void printVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                  uint32_t length);
+void printNVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                   uint32_t length);
+void printVARRAW(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                 uint32_t length);
+void printVARRAY(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                 uint32_t length);
+void printNARRAY(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                 uint32_t length);
+
+// Oracle NUMBER to decimal text. Returns the characters written (no NUL is
+// added), 0 when the bytes are not a number or the text would not fit.
+size_t ora_number_to_string(const unsigned char* bytes, size_t length, char* text,
+                            size_t capacity);
+// True when the bytes are a well-formed Oracle NUMBER.
+bool ora_valid_number(const unsigned char* bytes, size_t length);

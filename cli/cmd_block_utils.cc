@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
@@ -30,9 +31,7 @@ uint32_t addressWord(const std::string& w) {
 }
 
 uint32_t decimalWord(const std::string& w, uint32_t max) {
-  long long v = strtoll(w.c_str(), nullptr, 10);
-  if (v < 0) return 0;
-  return static_cast<unsigned long long>(v) > max ? max : static_cast<uint32_t>(v);
+  return static_cast<uint32_t>(decimalArgument(w.c_str(), max));
 }
 
 BlockArgs parseBlockArgs(CommandBuffer& cmd) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "format/block_layout.h"
@@ -25,9 +26,7 @@ struct SampleArgs {
 };
 
 uint32_t decimalWord(const char* text, uint32_t max) {
-  const int64_t v = parseDecimalPrefix(text, 20);
-  if (v < 0) return 0;
-  return static_cast<uint64_t>(v) > max ? max : static_cast<uint32_t>(v);
+  return static_cast<uint32_t>(decimalArgument(text, max));
 }
 
 SampleArgs parseSampleArgs(CommandBuffer& cmd) {

@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "format/rowid.h"
@@ -12,7 +13,11 @@ std::string currentWord(const CommandBuffer& cmd) {
   return std::string(cmd.text + cmd.start, cmd.end - cmd.start);
 }
 
-uint64_t decimalWord(const std::string& w) { return strtoull(w.c_str(), nullptr, 10); }
+// The largest value each part of a ROWID holds.
+constexpr uint64_t kRowidObjectMax = 0xFFFFFFFFu;
+constexpr uint64_t kRowidSlotMax = 0xFFFF;
+constexpr uint64_t kRowidFileMax = 0x3FF;     // 10 bits of the block address
+constexpr uint64_t kRowidBlockMax = 0x3FFFFF;  // 22 bits
 
 void rowidCreate(CommandBuffer& cmd) {
   enum Field { kNone, kObject, kSlot, kFile, kBlock, kRdba };
@@ -30,10 +35,10 @@ void rowidCreate(CommandBuffer& cmd) {
     }
     const std::string w = currentWord(cmd);
     switch (selected) {
-      case kObject: objd = static_cast<uint32_t>(decimalWord(w)); break;
-      case kSlot: slot = static_cast<uint16_t>(decimalWord(w)); break;
-      case kFile: file = static_cast<uint16_t>(decimalWord(w)); break;
-      case kBlock: block = static_cast<uint32_t>(decimalWord(w)); break;
+      case kObject: objd = static_cast<uint32_t>(decimalArgument(w.c_str(), kRowidObjectMax)); break;
+      case kSlot: slot = static_cast<uint16_t>(decimalArgument(w.c_str(), kRowidSlotMax)); break;
+      case kFile: file = static_cast<uint16_t>(decimalArgument(w.c_str(), kRowidFileMax)); break;
+      case kBlock: block = static_cast<uint32_t>(decimalArgument(w.c_str(), kRowidBlockMax)); break;
       case kRdba: rdba = static_cast<uint32_t>(parseInteger(w.c_str())); break;
       case kNone: break;
     }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
@@ -35,12 +36,8 @@ struct ScanArgs {
   bool tooLong = false;  // a TO name that does not fit the name buffer
 };
 
-// Decimal words; a value too large for its field is held at the field's
-// maximum, never wrapped to some other object or file.
 uint32_t decimalWord(const std::string& w, uint32_t max) {
-  const long long v = strtoll(w.c_str(), nullptr, 10);
-  if (v < 0) return 0;
-  return static_cast<unsigned long long>(v) > max ? max : static_cast<uint32_t>(v);
+  return static_cast<uint32_t>(decimalArgument(w.c_str(), max));
 }
 
 ScanArgs parseScanArgs(ZUTState& st) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
@@ -46,14 +47,7 @@ bool wordIs(const std::string& w, const char* kw) {
   return w.size() == strlen(kw) && strncasecmp(w.c_str(), kw, w.size()) == 0;
 }
 
-// Decimal value from at most the first 10 characters of the word. Values
-// that do not fit the setting saturate at its largest value; negative values
-// become 0.
-uint64_t settingNumber(const std::string& w, uint64_t max) {
-  int64_t v = parseDecimalPrefix(w.c_str(), 10);
-  if (v < 0) return 0;
-  return static_cast<uint64_t>(v) > max ? max : static_cast<uint64_t>(v);
-}
+uint64_t settingNumber(const std::string& w, uint64_t max) { return decimalArgument(w.c_str(), max); }
 
 // Tags: the raw word is copied first so that a lone trailing backslash stays.
 uint16_t setTag(char* tag, const std::string& w) {

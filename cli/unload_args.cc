@@ -1,5 +1,7 @@
 #include "cli/unload_args.h"
 
+#include "cli/arguments.h"
+
 #include <strings.h>
 
 #include <cerrno>
@@ -45,16 +47,6 @@ constexpr TypeWord kTypeWords[] = {
     {"BLOB", kColBlob},          {"CLOB", kColClob},
     {"VARRAY", kColVArray},      {"NARRAY", kColNArray},
 };
-
-// Leading decimal digits of a word; 0 when there are none or the value does
-// not fit max (a wrapped number would name another object or block).
-uint64_t decimalValue(const char* word, uint64_t max) {
-  if (word[0] < '0' || word[0] > '9') return 0;
-  errno = 0;
-  unsigned long long v = strtoull(word, nullptr, 10);
-  if (errno != 0 || v > max) return 0;
-  return v;
-}
 
 bool copyValue(const CommandBuffer& cmd, char* dst, size_t maxLength, const char* what) {
   const size_t n = cmd.end - cmd.start;
@@ -131,9 +123,9 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
     switch (selected) {
       case Key::None: break;
       case Key::Table: ok = copyValue(cmd, args.table, kMaxTableArgument, "Table argument"); break;
-      case Key::Object: args.objd = static_cast<uint32_t>(decimalValue(number, 0xFFFFFFFFULL)); break;
+      case Key::Object: args.objd = static_cast<uint32_t>(decimalArgument(number, 0xFFFFFFFFULL)); break;
       case Key::Cluster:
-        args.cluster = static_cast<uint8_t>(decimalValue(number, 0xFF));
+        args.cluster = static_cast<uint8_t>(decimalArgument(number, 0xFF));
         args.clusterGiven = true;
         break;
       case Key::Column:
@@ -141,13 +133,13 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
           ctx.columnTypes[args.columnWords++] = getColumnTypeCode(word, length);
         break;
       case Key::To: ok = copyValue(cmd, args.fileName, kMaxOutputName, "File name"); break;
-      case Key::File: args.file = static_cast<uint16_t>(decimalValue(number, 0xFFFF)); break;
-      case Key::Block: args.block = static_cast<uint32_t>(decimalValue(number, 0xFFFFFFFFULL)); break;
+      case Key::File: args.file = static_cast<uint16_t>(decimalArgument(number, 0xFFFF)); break;
+      case Key::Block: args.block = static_cast<uint32_t>(decimalArgument(number, 0xFFFFFFFFULL)); break;
       case Key::Partition:
         ok = copyValue(cmd, args.partition, kMaxPartitionName, "Partition name");
         break;
       case Key::Chunk: {
-        const int64_t v = static_cast<int64_t>(decimalValue(number, 0x7FFFFFFF));
+        const int64_t v = static_cast<int64_t>(decimalArgument(number, 0x7FFFFFFF));
         ctx.chunkCount = v < 1 ? 1 : static_cast<int32_t>(v);
         break;
       }
@@ -161,11 +153,11 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
           if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
         break;
       case Key::Limit: {
-        const uint64_t v = decimalValue(number, kNoRowLimit);
+        const uint64_t v = decimalArgument(number, kNoRowLimit);
         ctx.rowLimit = v < kMinRowLimit ? kMinRowLimit : v;
         break;
       }
-      case Key::Index: ctx.indexNumber = static_cast<uint8_t>(decimalValue(number, 0xFF)); break;
+      case Key::Index: ctx.indexNumber = static_cast<uint8_t>(decimalArgument(number, 0xFF)); break;
     }
     if (selected != Key::Column) selected = Key::None;
   }

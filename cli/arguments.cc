@@ -9,3 +9,17 @@ uint64_t decimalArgument(const char* word, uint64_t max) {
   }
   return v;
 }
+
+ArgumentWord nextArgument(CommandBuffer& cmd, std::initializer_list<const char*> keywords,
+                          int& selected) {
+  if (scanNextWord(cmd) <= 0) return kArgumentsEnd;
+  int position = 1;
+  for (const char* k : keywords) {
+    if (compareKeyword(cmd, k) == 0) {
+      selected = position;
+      return kArgumentKeyword;
+    }
+    position++;
+  }
+  return kArgumentValue;
+}

@@ -1,8 +1,29 @@
-// Numbers in command arguments. Every command reads its decimal words here,
-// so every command treats a number too large for its field the same way.
+// Command arguments: the keyword-value rule every command reads its words
+// by, and the numbers in them. Every command reads its words here, so every
+// command treats them, and a number too large for its field, the same way.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+
+#include "cli/command_reader.h"
+
+constexpr int kNoKeyword = 0;
+
+enum ArgumentWord : uint8_t {
+  kArgumentsEnd = 0,
+  kArgumentKeyword,
+  kArgumentValue,
+};
+
+// The next word of the command. A word equal to one of the keywords (any
+// case) selects it: selected becomes its position in the list plus 1, and
+// kArgumentKeyword is returned. Any other word is a value for the keyword
+// selected (kNoKeyword when none is; selected is left to the caller, who
+// usually clears it after one value): kArgumentValue, the word being the
+// command's current token. kArgumentsEnd after the last word.
+ArgumentWord nextArgument(CommandBuffer& cmd, std::initializer_list<const char*> keywords,
+                          int& selected);
 
 // The value of the leading decimal digits of a word (0 when it does not
 // start with a digit, so "-5" is 0), held at max when it is larger: a number

@@ -35,30 +35,29 @@ uint32_t decimalWord(const std::string& w, uint32_t max) {
 }
 
 BlockArgs parseBlockArgs(CommandBuffer& cmd) {
-  enum Sel { kNone, kRdba, kFile, kBlock, kTo, kLoad } sel = kNone;
+  enum Sel { kNone, kRdba, kFile, kBlock, kTo, kLoad, kClear, kList };
+  int sel = kNone;
   BlockArgs a;
-  while (scanNextWord(cmd) > 0) {
-    const std::string w(cmd.text + cmd.start, cmd.end - cmd.start);
+  ArgumentWord got;
+  while ((got = nextArgument(cmd, {"RDBA", "FILE", "BLOCK", "TO", "LOAD", "CLEAR", "LIST"}, sel)) !=
+         kArgumentsEnd) {
     a.last = BlockArgs::kOther;
-    if (compareKeyword(cmd, "RDBA") == 0) sel = kRdba;
-    else if (compareKeyword(cmd, "FILE") == 0) sel = kFile;
-    else if (compareKeyword(cmd, "BLOCK") == 0) sel = kBlock;
-    else if (compareKeyword(cmd, "TO") == 0) sel = kTo;
-    else if (compareKeyword(cmd, "LOAD") == 0) sel = kLoad;
-    else if (compareKeyword(cmd, "CLEAR") == 0) a.last = BlockArgs::kClear, sel = kNone;
-    else if (compareKeyword(cmd, "LIST") == 0) a.last = BlockArgs::kList, sel = kNone;
-    else {
-      switch (sel) {
-        case kRdba: a.rdba = addressWord(w); break;
-        case kFile: a.file = static_cast<uint16_t>(decimalWord(w, 0xFFFF)); break;
-        case kBlock: a.block = decimalWord(w, 0xFFFFFFFF); break;
-        case kTo: a.to = w; break;
-        case kLoad: a.load = w; break;
-        case kNone: break;
-      }
-      if ((sel == kTo || sel == kLoad) && w.size() >= kNameBufferSize) a.tooLong = true;
-      sel = kNone;
+    if (got == kArgumentKeyword) {
+      if (sel == kClear) a.last = BlockArgs::kClear, sel = kNone;
+      if (sel == kList) a.last = BlockArgs::kList, sel = kNone;
+      continue;
     }
+    const std::string w(cmd.text + cmd.start, cmd.end - cmd.start);
+    switch (sel) {
+      case kRdba: a.rdba = addressWord(w); break;
+      case kFile: a.file = static_cast<uint16_t>(decimalWord(w, 0xFFFF)); break;
+      case kBlock: a.block = decimalWord(w, 0xFFFFFFFF); break;
+      case kTo: a.to = w; break;
+      case kLoad: a.load = w; break;
+      default: break;
+    }
+    if ((sel == kTo || sel == kLoad) && w.size() >= kNameBufferSize) a.tooLong = true;
+    sel = kNone;
   }
   return a;
 }

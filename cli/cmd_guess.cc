@@ -30,35 +30,31 @@ uint32_t decimalWord(const char* text, uint32_t max) {
 }
 
 SampleArgs parseSampleArgs(CommandBuffer& cmd) {
-  enum Sel { kNone, kObject, kCluster, kTo, kFile, kBlock, kRdba } sel = kNone;
+  enum Sel { kNone, kObject, kCluster, kTo, kFile, kBlock, kRdba };
+  int sel = kNone;
   SampleArgs a;
-  while (scanNextWord(cmd) > 0) {
+  ArgumentWord got;
+  while ((got = nextArgument(cmd, {"OBJECT", "CLUSTER", "TO", "FILE", "BLOCK", "RDBA"}, sel)) !=
+         kArgumentsEnd) {
+    if (got == kArgumentKeyword) continue;
     const std::string w(cmd.text + cmd.start, cmd.end - cmd.start);
-    if (compareKeyword(cmd, "OBJECT") == 0) sel = kObject;
-    else if (compareKeyword(cmd, "CLUSTER") == 0) sel = kCluster;
-    else if (compareKeyword(cmd, "TO") == 0) sel = kTo;
-    else if (compareKeyword(cmd, "FILE") == 0) sel = kFile;
-    else if (compareKeyword(cmd, "BLOCK") == 0) sel = kBlock;
-    else if (compareKeyword(cmd, "RDBA") == 0) sel = kRdba;
-    else {
-      switch (sel) {
-        case kObject: a.objd = decimalWord(w.c_str(), 0xFFFFFFFFu); break;
-        case kCluster: a.cluster = static_cast<uint8_t>(decimalWord(w.c_str(), 0xFF)); break;
-        case kTo: a.to = w; break;
-        case kFile: a.file = static_cast<uint16_t>(decimalWord(w.c_str(), 0xFFFF)); break;
-        case kBlock: a.block = decimalWord(w.c_str(), 0xFFFFFFFFu); break;
-        case kRdba: {
-          // An address that does not fit 32 bits names no block.
-          const uint64_t v = parseInteger(w.c_str());
-          const uint32_t rdba = v > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(v);
-          a.file = static_cast<uint16_t>(rdba >> 22);
-          a.block = rdba & 0x3FFFFF;
-          break;
-        }
-        case kNone: break;
+    switch (sel) {
+      case kObject: a.objd = decimalWord(w.c_str(), 0xFFFFFFFFu); break;
+      case kCluster: a.cluster = static_cast<uint8_t>(decimalWord(w.c_str(), 0xFF)); break;
+      case kTo: a.to = w; break;
+      case kFile: a.file = static_cast<uint16_t>(decimalWord(w.c_str(), 0xFFFF)); break;
+      case kBlock: a.block = decimalWord(w.c_str(), 0xFFFFFFFFu); break;
+      case kRdba: {
+        // An address that does not fit 32 bits names no block.
+        const uint64_t v = parseInteger(w.c_str());
+        const uint32_t rdba = v > 0xFFFFFFFFu ? 0 : static_cast<uint32_t>(v);
+        a.file = static_cast<uint16_t>(rdba >> 22);
+        a.block = rdba & 0x3FFFFF;
+        break;
       }
-      sel = kNone;
+      default: break;
     }
+    sel = kNone;
   }
   return a;
 }

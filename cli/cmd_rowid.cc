@@ -23,16 +23,11 @@ void rowidCreate(CommandBuffer& cmd) {
   enum Field { kNone, kObject, kSlot, kFile, kBlock, kRdba };
   uint32_t objd = 0, block = 0, rdba = 0;
   uint16_t slot = 0, file = 0;
-  Field selected = kNone;
-  while (scanNextWord(cmd) > 0) {
-    if (selected == kNone) {
-      if (compareKeyword(cmd, "OBJECT") == 0) selected = kObject;
-      else if (compareKeyword(cmd, "SLOT") == 0) selected = kSlot;
-      else if (compareKeyword(cmd, "FILE") == 0) selected = kFile;
-      else if (compareKeyword(cmd, "BLOCK") == 0) selected = kBlock;
-      else if (compareKeyword(cmd, "RDBA") == 0) selected = kRdba;
-      continue;
-    }
+  int selected = kNone;
+  ArgumentWord got;
+  while ((got = nextArgument(cmd, {"OBJECT", "SLOT", "FILE", "BLOCK", "RDBA"}, selected)) !=
+         kArgumentsEnd) {
+    if (got == kArgumentKeyword) continue;
     const std::string w = currentWord(cmd);
     switch (selected) {
       case kObject: objd = static_cast<uint32_t>(decimalArgument(w.c_str(), kRowidObjectMax)); break;
@@ -40,7 +35,7 @@ void rowidCreate(CommandBuffer& cmd) {
       case kFile: file = static_cast<uint16_t>(decimalArgument(w.c_str(), kRowidFileMax)); break;
       case kBlock: block = static_cast<uint32_t>(decimalArgument(w.c_str(), kRowidBlockMax)); break;
       case kRdba: rdba = static_cast<uint32_t>(parseInteger(w.c_str())); break;
-      case kNone: break;
+      default: break;
     }
     selected = kNone;
   }

@@ -45,26 +45,23 @@ ScanArgs parseScanArgs(ZUTState& st) {
   ScanArgs a;
   if (scanNextWord(cmd) == 0) return a;
   a.kind.assign(cmd.text + cmd.start, cmd.end - cmd.start);
-  enum Sel { kNone, kObject, kTo, kFile, kBlocks } sel = kNone;
-  while (scanNextWord(cmd) > 0) {
+  enum Sel { kNone, kObject, kTo, kFile, kBlocks };
+  int sel = kNone;
+  ArgumentWord got;
+  while ((got = nextArgument(cmd, {"OBJECT", "TO", "FILE", "BLOCKS"}, sel)) != kArgumentsEnd) {
+    if (got == kArgumentKeyword) continue;
     const std::string w(cmd.text + cmd.start, cmd.end - cmd.start);
-    if (compareKeyword(cmd, "OBJECT") == 0) sel = kObject;
-    else if (compareKeyword(cmd, "TO") == 0) sel = kTo;
-    else if (compareKeyword(cmd, "FILE") == 0) sel = kFile;
-    else if (compareKeyword(cmd, "BLOCKS") == 0) sel = kBlocks;
-    else {
-      switch (sel) {
-        case kObject: a.objd = decimalWord(w, 0xFFFFFFFFu); break;
-        case kFile: a.file = static_cast<uint16_t>(decimalWord(w, 0xFFFF)); break;
-        case kBlocks: a.blocks = decimalWord(w, 0xFFFFFFFFu); break;
-        case kTo:
-          a.tooLong = w.size() >= kNameBufferSize;
-          if (!a.tooLong) memcpy(st.fileName, w.data(), w.size() + 1);
-          break;
-        case kNone: break;
-      }
-      sel = kNone;
+    switch (sel) {
+      case kObject: a.objd = decimalWord(w, 0xFFFFFFFFu); break;
+      case kFile: a.file = static_cast<uint16_t>(decimalWord(w, 0xFFFF)); break;
+      case kBlocks: a.blocks = decimalWord(w, 0xFFFFFFFFu); break;
+      case kTo:
+        a.tooLong = w.size() >= kNameBufferSize;
+        if (!a.tooLong) memcpy(st.fileName, w.data(), w.size() + 1);
+        break;
+      default: break;
     }
+    sel = kNone;
   }
   return a;
 }

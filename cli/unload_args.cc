@@ -12,21 +12,9 @@
 
 namespace {
 
+// In the order of the keyword list of parseUnloadArgs, from 1.
 enum class Key { None, Table, Object, Cluster, Column, To, File, Block, Partition, Chunk, Lob,
                  Extent, As, Limit, Index };
-
-struct KeywordEntry {
-  const char* word;
-  Key key;
-};
-
-constexpr KeywordEntry kKeywords[] = {
-    {"TABLE", Key::Table},         {"OBJECT", Key::Object}, {"CLUSTER", Key::Cluster},
-    {"COLUMN", Key::Column},       {"TO", Key::To},         {"FILE", Key::File},
-    {"BLOCK", Key::Block},         {"PARTITION", Key::Partition}, {"CHUNK", Key::Chunk},
-    {"LOB", Key::Lob},             {"EXTENT", Key::Extent}, {"AS", Key::As},
-    {"LIMIT", Key::Limit},         {"INDEX", Key::Index},
-};
 
 struct TypeWord {
   const char* prefix;
@@ -102,18 +90,15 @@ bool isDictionaryTable(const char* table) {
 int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
   args = UnloadArgs{};
   snprintf(args.extentList, sizeof args.extentList, "%s", kDefaultExtentList);
-  Key selected = Key::None;
+  int selectedWord = kNoKeyword;
   bool ok = true;
-  while (ok && scanNextWord(cmd) > 0) {
-    bool keyword = false;
-    for (const KeywordEntry& k : kKeywords) {
-      if (compareKeyword(cmd, k.word) == 0) {
-        selected = k.key;
-        keyword = true;
-        break;
-      }
-    }
-    if (keyword) continue;
+  ArgumentWord got;
+  while (ok && (got = nextArgument(cmd,
+                                   {"TABLE", "OBJECT", "CLUSTER", "COLUMN", "TO", "FILE", "BLOCK",
+                                    "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX"},
+                                   selectedWord)) != kArgumentsEnd) {
+    if (got == kArgumentKeyword) continue;
+    const Key selected = static_cast<Key>(selectedWord);
     const char* word = cmd.text + cmd.start;
     const size_t length = cmd.end - cmd.start;
     // Words end at a blank, so a number word ends where the scan stopped.
@@ -159,7 +144,7 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
       }
       case Key::Index: ctx.indexNumber = static_cast<uint8_t>(decimalArgument(number, 0xFF)); break;
     }
-    if (selected != Key::Column) selected = Key::None;
+    if (selected != Key::Column) selectedWord = kNoKeyword;
   }
   return ok ? 0 : 1;
 }

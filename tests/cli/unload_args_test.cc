@@ -129,11 +129,14 @@ TEST(UnloadWords, NumberBounds) {
   EXPECT_EQ(1, parse("CHUNK 0").ctx->chunkCount);
   EXPECT_EQ(1, parse("CHUNK -4").ctx->chunkCount);
   EXPECT_EQ(4294967295u, parse("OBJECT 4294967295").args->objd);
-  // A number that does not fit its field counts as not given rather than
-  // wrapping round to another object, file or cluster.
-  EXPECT_EQ(0u, parse("OBJECT 4294967296").args->objd);
-  EXPECT_EQ(0, parse("FILE 65536").args->file);
-  EXPECT_EQ(0, parse("CLUSTER 256").args->cluster);
+  // A number that does not fit its field is held at the field's largest
+  // value (as in every command) rather than wrapping round to another
+  // object, file or cluster; a word too long to be a number is no number.
+  EXPECT_EQ(4294967295u, parse("OBJECT 4294967296").args->objd);
+  EXPECT_EQ(65535, parse("FILE 65536").args->file);
+  EXPECT_EQ(255, parse("CLUSTER 256").args->cluster);
+  EXPECT_EQ(4294967295u, parse("OBJECT 99999999999999999999").args->objd);
+  EXPECT_EQ(kNoRowLimit, parse("LIMIT 99999999999999999999").ctx->rowLimit);
   EXPECT_EQ(0u, parse("OBJECT 99999999999999999999999999999999999").args->objd);
   EXPECT_EQ(0u, parse("OBJECT -5").args->objd);
   EXPECT_EQ(77u, parse("OBJECT 77abc").args->objd);

@@ -1,5 +1,5 @@
-// A session with its own file set, windows and block lists, as the
-// interpreter sets one up, for tests that call the data file layer directly.
+// A session with its own file set, windows and block lists, set up as the
+// interpreter sets one up, for tests that call the decoders directly.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,34 +16,25 @@
 #include "core/session_context.h"
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
+#include "datafile/session_setup.h"
 #include "tests/support/test_util.h"
 #include "tools/builder/datafile_builder.h"
 
 struct TestSession {
   SessionContext ctx;
-  DataFileSet* set = new DataFileSet;
-  ReadAheadCache data, lob;
-  RdbaList corrupt, skip;
+  SessionResources res;
+  DataFileSet* set = nullptr;
+  ReadAheadCache& data = res.data;
+  ReadAheadCache& lob = res.lob;
+  RdbaList& corrupt = res.corrupt;
+  RdbaList& skip = res.skip;
 
   explicit TestSession(uint16_t blockSize = 8192, uint8_t byteOrder = 0) {
-    ctx.blockSize = blockSize;
+    startSession(ctx, res, blockSize, kDefaultCacheSize);
     ctx.byteOrder = byteOrder;
-    ctx.blockBuffer = static_cast<unsigned char*>(calloc(blockSize, 1));
-    resizeReadAheadCache(data, kDefaultCacheSize);
-    resizeReadAheadCache(lob, kDefaultCacheSize);
-    ctx.dataCache = &data;
-    ctx.lobCache = &lob;
-    ctx.corruptList = &corrupt;
-    ctx.skipList = &skip;
-    ctx.fileSet = set;
+    set = res.set.get();
   }
-  ~TestSession() {
-    closeDBFile(*set);
-    delete set;
-    freeReadAheadCache(data);
-    freeReadAheadCache(lob);
-    free(ctx.blockBuffer);
-  }
+  ~TestSession() { endSession(ctx, res); }
   TestSession(const TestSession&) = delete;
   TestSession& operator=(const TestSession&) = delete;
 
@@ -55,12 +46,8 @@ struct TestSession {
     EXPECT_NE(nullptr, f);
     if (f == nullptr) return "";
     testing::internal::CaptureStdout();
-    closeDBFile(*set);
-    loadConfig(*set, f);
-    openDBFile(*set, nullptr);
-    checkFileHeader(ctx);
+    openSessionFiles(ctx, f);
     fclose(f);
-    emptyReadAheadCache(data);
     return testing::internal::GetCapturedStdout();
   }
 

@@ -23,6 +23,7 @@
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
 #include "rows/compress.h"
+#include "rows/row_map.h"
 #include "rows/text_rows.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <strings.h>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "datafile/session_setup.h"
 #include "dict/guess_table.h"
@@ -100,6 +101,37 @@ struct CommandEntry {
 
 void runNothing(ZUTState&) {}
 
+// WHENEVER ERROR EXIT [n] | WHENEVER ERROR CONTINUE: whether a failed command
+// ends the session (with status n, default 1) or the session goes on.
+void runWhenever(ZUTState& st) {
+  CommandBuffer& cmd = st.cmd;
+  bool understood = false;
+  if (scanNextWord(cmd) > 0 && compareKeyword(cmd, "ERROR") == 0 && scanNextWord(cmd) > 0) {
+    if (compareKeyword(cmd, "CONTINUE") == 0) {
+      st.exitOnError = -1;
+      understood = true;
+    } else if (compareKeyword(cmd, "EXIT") == 0) {
+      st.exitOnError = 1;
+      if (scanNextWord(cmd) > 0)
+        st.exitOnError = static_cast<int>(decimalArgument(cmd.text + cmd.start, 255));
+      understood = true;
+    }
+  }
+  if (!understood) fputs("  WHENEVER ERROR EXIT [n] | WHENEVER ERROR CONTINUE\n", stdout);
+}
+
+// The status an EXIT command asks for: its number (0 to 255), 0 without one;
+// given tells whether a number was there.
+int exitStatus(CommandBuffer& cmd, bool* given) {
+  cmd.start = cmd.end = 0;
+  *given = false;
+  if (scanNextWord(cmd) == 0 || scanNextWord(cmd) == 0) return 0;
+  const char c = cmd.text[cmd.start];
+  if (c < '0' || c > '9') return 0;
+  *given = true;
+  return static_cast<int>(decimalArgument(cmd.text + cmd.start, 255));
+}
+
 const CommandEntry kCommands[] = {
     {"SET", runSetCommand},         {"OPEN", runOpenCommand},
     {"OSDUMP", runOsdumpCommand},   {"BCHECK", runBcheckCommand},
@@ -109,7 +141,7 @@ const CommandEntry kCommands[] = {
     {"UNLOAD", runUnloadCommand},   {"CHECK", runCheckCommand},
     {"REM", runNothing},            {"DESC", runDescCommand},
     {"DESCRIBE", runDescCommand},   {"ROWID", runRowidCommand},
-    {"SCAN", runScanCommand},
+    {"SCAN", runScanCommand},       {"WHENEVER", runWhenever},
 };
 
 void dispatchCommand(ZUTState& st) {
@@ -122,8 +154,10 @@ void dispatchCommand(ZUTState& st) {
     if (compareKeyword(cmd, e.word) == 0) return e.run(st);
   if (compareKeyword(cmd, "EXIT") == 0) {
     // EXIT that reached the dispatcher (typed with ";") ends at once.
+    bool given;
+    const int status = exitStatus(cmd, &given);
     fflush(stdout);
-    exit(0);
+    exit(status);
   }
   if (compareKeyword(cmd, "HELP") == 0) return printHelp();
   if (compareKeyword(cmd, "ASM") == 0) return runAsmCommand(st);
@@ -153,11 +187,22 @@ int runZUT(FILE* in) {
   st.user.fixedCharset = st.user.deletedRow = st.user.commitedOnly = 0;
   st.user.tablespace = 0;
 
+  int status = 0;
   for (;;) {
     if (st.script != nullptr) {
-      // A script's EXIT hands one command to the terminal.
-      if (readZUTCommand(st.script, st.cmd) == -1 && getZUTCommand(in, st.cmd) == -1) break;
+      // A script's EXIT hands one command to the terminal, unless it names
+      // an exit status: then the session ends with it.
+      if (readZUTCommand(st.script, st.cmd) == -1) {
+        bool given;
+        status = exitStatus(st.cmd, &given);
+        if (given || getZUTCommand(in, st.cmd) == -1) {
+          if (!given) status = exitStatus(st.cmd, &given);
+          break;
+        }
+      }
     } else if (getZUTCommand(in, st.cmd) == -1) {
+      bool given;
+      status = exitStatus(st.cmd, &given);
       break;
     }
     st.ctx.indexNumber = 0;
@@ -168,12 +213,17 @@ int runZUT(FILE* in) {
     }
     st.cmd.start = st.cmd.end = 0;
     if (scanNextWord(st.cmd) == 0) continue;
+    st.commandFailed = false;
     dispatchCommand(st);
     fflush(stdout);
+    if (st.commandFailed && st.exitOnError >= 0) {
+      status = st.exitOnError;
+      break;
+    }
   }
 
   closeConverters(st.ctx);
   releaseState(st);
   delete state;
-  return 0;
+  return status;
 }

@@ -23,8 +23,17 @@ struct ZUTState {
   char* outputBuffer = nullptr;  // the stdio buffer shared by unload outputs
   char fileName[kNameBufferSize] = {};   // the current TO file name
   char ownerName[kNameBufferSize] = {};  // an owner or user name
+  // The command just run failed (a refused or failed OPEN, an unload that
+  // failed or could not read every block, a write error); the handlers set
+  // it, the interpreter clears it before each command.
+  bool commandFailed = false;
+  // WHENEVER ERROR EXIT n: the exit status to end the session with when a
+  // command fails; -1 for WHENEVER ERROR CONTINUE (the default).
+  int exitOnError = -1;
 };
 
+// Runs the session; returns its exit status (0, or EXIT n, or the status of
+// WHENEVER ERROR EXIT n after a failed command).
 int runZUT(FILE* in);
 
 // Writes the local date and time as "YYYY-MM-DD hh:mm:ss\n".

@@ -48,6 +48,11 @@ struct DataFileSet {
   FileIndexNode* lastHit = nullptr;
   // Positioned reads issued so far (plain files and ASM reads alike).
   uint64_t positionedReads = 0;
+  // The configuration file the set was loaded from (device and inode), so
+  // that no command ever writes over it; configKnown is false before OPEN.
+  bool configKnown = false;
+  uint64_t configDevice = 0;
+  uint64_t configInode = 0;
 };
 
 // Reads the configuration stream into the set; returns the entry count.

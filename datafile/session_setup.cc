@@ -1,5 +1,7 @@
 #include "datafile/session_setup.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 void startSession(SessionContext& ctx, SessionResources& r, uint32_t blockSize,
@@ -31,6 +33,11 @@ void endSession(SessionContext& ctx, SessionResources& r) {
 int openSessionFiles(SessionContext& ctx, FILE* config) {
   if (config == nullptr || ctx.fileSet == nullptr) return 1;
   closeDBFile(*ctx.fileSet);
+  DataFileSet& set = *ctx.fileSet;
+  struct stat st;
+  set.configKnown = fstat(fileno(config), &st) == 0;
+  set.configDevice = set.configKnown ? st.st_dev : 0;
+  set.configInode = set.configKnown ? st.st_ino : 0;
   loadConfig(*ctx.fileSet, config);
   const bool opened = openDBFile(*ctx.fileSet, ctx.diskGroups);
   checkFileHeader(ctx);

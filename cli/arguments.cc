@@ -1,13 +1,19 @@
 #include "cli/arguments.h"
 
-uint64_t decimalArgument(const char* word, uint64_t max) {
+uint64_t decimalArgument(const char* word, uint64_t max, bool* fits) {
   uint64_t v = 0;
-  for (const char* p = word; p != nullptr && *p >= '0' && *p <= '9'; p++) {
+  const char* p = word;
+  bool over = false;
+  for (; p != nullptr && *p >= '0' && *p <= '9'; p++) {
     const uint64_t digit = static_cast<uint64_t>(*p - '0');
-    if (v > (max - digit) / 10) return max;  // past max, and never past 64 bits
+    if (over || v > (max - digit) / 10) {  // past max, and never past 64 bits
+      over = true;
+      continue;
+    }
     v = v * 10 + digit;
   }
-  return v;
+  if (fits != nullptr) *fits = !over && p != word && p != nullptr && *p == 0;
+  return over ? max : v;
 }
 
 ArgumentWord nextArgument(CommandBuffer& cmd, std::initializer_list<const char*> keywords,

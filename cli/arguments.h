@@ -28,5 +28,6 @@ ArgumentWord nextArgument(CommandBuffer& cmd, std::initializer_list<const char*>
 // The value of the leading decimal digits of a word (0 when it does not
 // start with a digit, so "-5" is 0), held at max when it is larger: a number
 // too large for its field never wraps round to name some other object, file
-// or block.
-uint64_t decimalArgument(const char* word, uint64_t max);
+// or block. fits, when given, tells whether the word was all digits (at
+// least one) and not above max; commands that refuse such words look at it.
+uint64_t decimalArgument(const char* word, uint64_t max, bool* fits = nullptr);

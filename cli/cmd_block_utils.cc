@@ -142,11 +142,12 @@ void runOsdumpCommand(ZUTState& st) {
           stdout);
     return;
   }
-  FILE* out = openOutputFile(a.to.c_str());
+  FILE* out = openOutputFile(st, a.to.c_str());
+  if (out == nullptr) return;
   bool ok = false;
   readNamedBlock(st, a, true, &ok);
   if (ok) printBlock(out, st.ctx.blockBuffer, st.ctx.blockSize);
-  closeOutputFile(out);
+  closeOutputFile(st, out, a.to.c_str());
 }
 
 void runBcheckCommand(ZUTState& st) {

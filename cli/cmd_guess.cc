@@ -102,7 +102,12 @@ void runSampleCommand(ZUTState& st) {
   ctx.rowOutputMode = 2;
   stats.objd = a.objd;
 
-  FILE* out = openOutputFile(st.fileName);
+  FILE* out = openOutputFile(st, st.fileName);
+  if (out == nullptr) {
+    ctx.outputStyle = savedStyle;
+    ctx.rowOutputMode = 0;
+    return;
+  }
   if (out != stdout) {
     memset(st.outputBuffer, 0, kOutputBufferSize);
     setvbuf(out, st.outputBuffer, _IOFBF, kOutputBufferSize);
@@ -114,7 +119,7 @@ void runSampleCommand(ZUTState& st) {
   printGuessedColumns(out, stats);
   fprintf(out, " TO OBJD%010uC%03u.txt; \n", a.objd, a.cluster);
   fputc('\n', out);
-  closeOutputFile(out);
+  closeOutputFile(st, out, st.fileName);
   ctx.outputStyle = savedStyle;
   ctx.rowOutputMode = 0;
 }

@@ -79,7 +79,8 @@ void runListCommand(ZUTState& st) {
           stdout);
     return;
   }
-  FILE* out = openOutputFile(st.fileName);
+  FILE* out = openOutputFile(st, st.fileName);
+  if (out == nullptr) return;
   DictObjectEntry object;
   const int dmp = st.ctx.outputStyle;
   switch (kind) {
@@ -95,5 +96,5 @@ void runListCommand(ZUTState& st) {
     case ListKind::Package: listObjectName(out, object, st.ownerName, kObjPackage, dmp); break;
     default: break;
   }
-  closeOutputFile(out);
+  closeOutputFile(st, out, st.fileName);
 }

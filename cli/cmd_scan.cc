@@ -72,10 +72,11 @@ bool kindIs(const std::string& kind, const char* word) {
 }
 
 void runListing(ZUTState& st, const ScanArgs& a, void (*work)(FILE*, ZUTState&, const ScanArgs&)) {
-  FILE* out = openOutputFile(st.fileName);
+  FILE* out = openOutputFile(st, st.fileName);
+  if (out == nullptr) return;
   printDate();
   work(out, st, a);
-  closeOutputFile(out);
+  closeOutputFile(st, out, st.fileName);
   printDate();
 }
 
@@ -93,11 +94,10 @@ void scanBlockTypes(FILE* out, ZUTState& st, const ScanArgs& a) {
 
 void scanExtents(ZUTState& st) {
   printDate();
-  FILE* out = fopen(kExtentMapPath, "wb+");
-  if (out == nullptr) out = stdout;
+  FILE* out = openOutputFile(st, kExtentMapPath);
+  if (out == nullptr) return;
   listExtentMap(out, st.ctx);
-  fflush(out);
-  if (out != stdout) fclose(out);
+  closeOutputFile(st, out, kExtentMapPath);
   printDate();
 }
 

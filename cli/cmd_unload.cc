@@ -20,11 +20,13 @@
 #include "cli/unload_args.h"
 #include "cli/unload_scripts.h"
 #include "datafile/block_reader.h"
+#include "datafile/output_file.h"
 #include "dict/column_types.h"
 #include "dict/dict_build.h"
 #include "dict/dict_files.h"
 #include "export/dmp_writer.h"
 #include "values/guess_field.h"
+#include "unload/unload_drivers.h"
 #include "unload/unload_segment.h"
 #include "scan/extent_scan.h"
 
@@ -54,14 +56,28 @@ void clearUnloadState(SessionContext& ctx) {
 }
 
 // The unload output: the named file fully buffered with the shared buffer,
-// or standard output.
+// or standard output; null when the name is one of the session's inputs.
 FILE* openUnloadOutput(ZUTState& st, const char* name) {
-  FILE* out = openOutputFile(name);
-  if (out != stdout) {
+  FILE* out = openOutputFile(st, name);
+  if (out != nullptr && out != stdout) {
     memset(st.outputBuffer, 0, kOutputBufferSize);
     setvbuf(out, st.outputBuffer, _IOFBF, kOutputBufferSize);
   }
   return out;
+}
+
+// The end of every unload: the output closed with its writes checked, the
+// blocks that could not be read, and the closing line: "Sucessfully unload N
+// rows ..." only when every write succeeded, else "Unload failed after N
+// rows ..." (N the rows handed to the output before the error).
+void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally) {
+  const bool written = closeOutputFile(st, out, name);
+  printBlockTally(stdout, tally, st.ctx.verbose != 0);
+  if (unreadableBlocks(tally) != 0) st.commandFailed = true;
+  const unsigned long long rows = st.ctx.rowsUnloaded;
+  if (written) printf("Sucessfully unload %llu rows ...\n", rows);
+  else printf("Unload failed after %llu rows ...\n", rows);
+  printDate();
 }
 
 void printUnloadUsage() {
@@ -85,11 +101,13 @@ void writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEnt
   const std::string base = scriptBaseName(args.asName, object.name);
   std::string statement;
   getCreateSyntax(statement, column, object, args.asName, 1);
-  if (FILE* f = fopen(createScriptName(base).c_str(), "w+")) {
+  const std::string scriptName = createScriptName(base);
+  if (FILE* f = createOutputFile(st.ctx, scriptName.c_str(), "w+")) {
     writeCreateScript(f, statement);
-    fclose(f);
+    closeOutputFile(st, f, scriptName.c_str());
   }
-  if (FILE* f = fopen(controlFileName(base, args.partition).c_str(), "w+")) {
+  const std::string controlName = controlFileName(base, args.partition);
+  if (FILE* f = createOutputFile(st.ctx, controlName.c_str(), "w+")) {
     ControlFileSpec control;
     control.tableArgument = args.table;
     control.dataFile = args.fileName;
@@ -101,7 +119,7 @@ void writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEnt
     control.rowAddress = st.ctx.rowAddress != 0;
     control.lobStorage = st.ctx.lobStorage;
     writeControlFile(f, control, desc);
-    fclose(f);
+    closeOutputFile(st, f, controlName.c_str());
   }
 }
 
@@ -119,7 +137,10 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
 
   DictUserEntry user;
   DictObjectEntry object;
-  if (!findTableObject(args.table, args.partition, user, object)) return;
+  if (!findTableObject(args.table, args.partition, user, object)) {
+    st.commandFailed = true;
+    return;
+  }
 
   // The segments to unload. A partitioned table has no segment of its own:
   // without PARTITION every partition and subpartition with a segment is
@@ -139,7 +160,10 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
                                     return t.tablespace != st.user.tablespace;
                                   }),
                    segments.end());
-  if (segments.empty()) return;
+  if (segments.empty()) {
+    st.commandFailed = true;
+    return;
+  }
 
   std::unique_ptr<TableDescriptor> desc(new TableDescriptor);
   DictColumnEntry column;
@@ -167,10 +191,12 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
 
   const char* outName = args.fileName;
   if (outName[0] == 0 && ctx.outputStyle == 1) outName = kDefaultDmpFile;
-  if (ctx.outputStyle == 0 && args.fileName[0] != 0)
-    writeTableScripts(st, args, object, column, *desc);
-
   FILE* out = openUnloadOutput(st, outName);
+  if (out == nullptr) return;
+  // The scripts name the text output, so they are written only beside a
+  // file that was created.
+  if (ctx.outputStyle == 0 && args.fileName[0] != 0 && out != stdout)
+    writeTableScripts(st, args, object, column, *desc);
   // Dump rows are binary: when the dump file cannot be created the rows come
   // as text on standard output instead.
   if (out == stdout) ctx.outputStyle = 0;
@@ -181,12 +207,15 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
                      scriptBaseName(args.asName, object.name), statement, *desc);
   }
 
+  BlockTally tally;
+  ctx.blockTally = &tally;
   for (const UnloadSegment& s : plan) {
-    if (ctx.rowsUnloaded >= ctx.rowLimit) break;
+    if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out)) break;
     printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
     unloadSegment(out, ctx, args.extentList, s, st.user.deletedRow & 1, st.user.commitedOnly & 1,
                   args.file, args.block);
   }
+  ctx.blockTally = nullptr;
 
   if (out != stdout) {
     if (ctx.outputStyle == 1) {
@@ -194,9 +223,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
       printDmpTail(out);
     }
   }
-  closeOutputFile(out);
-  printf("Sucessfully unload %llu rows ...\n", static_cast<unsigned long long>(ctx.rowsUnloaded));
-  printDate();
+  finishUnload(st, out, outName, tally);
 }
 
 void unloadObject(ZUTState& st, const UnloadArgs& args) {
@@ -208,6 +235,11 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   for (int i = args.columnWords; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
 
   FILE* out = openUnloadOutput(st, args.fileName);
+  if (out == nullptr) {
+    ctx.rowLimit = kNoRowLimit;
+    ctx.outputStyle = savedStyle;
+    return;
+  }
   printDate();
 
   UnloadSegment s;
@@ -218,12 +250,13 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   // With both FILE and BLOCK the segment header is read directly; a list
   // that does not list the object (or no list) also leads there.
   const bool headerGiven = args.file != 0 && args.block != 0;
+  BlockTally tally;
+  ctx.blockTally = &tally;
   unloadSegment(out, ctx, headerGiven ? nullptr : args.extentList, s, st.user.deletedRow & 1,
                 st.user.commitedOnly & 1, args.file, args.block);
+  ctx.blockTally = nullptr;
 
-  printf("Sucessfully unload %llu rows ...\n", static_cast<unsigned long long>(ctx.rowsUnloaded));
-  printDate();
-  closeOutputFile(out);
+  finishUnload(st, out, args.fileName, tally);
   ctx.rowLimit = kNoRowLimit;
   ctx.outputStyle = savedStyle;
 }
@@ -234,7 +267,10 @@ void runUnloadCommand(ZUTState& st) {
   SessionContext& ctx = st.ctx;
   clearUnloadState(ctx);
   std::unique_ptr<UnloadArgs> args(new UnloadArgs);
-  if (parseUnloadArgs(st.cmd, ctx, *args) != 0) return;
+  if (parseUnloadArgs(st.cmd, ctx, *args) != 0) {
+    st.commandFailed = true;
+    return;
+  }
   snprintf(st.fileName, sizeof st.fileName, "%s", args->fileName);
 
   if (args->table[0] != 0 && isDictionaryTable(args->table)) {

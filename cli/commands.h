@@ -26,7 +26,14 @@ void runAsmCommand(ZUTState& st);
 // One line saying the command is not in this build; for commands to come.
 void reportCommandUnavailable(const char* command);
 
-// Opens the file named by TO (mode "wb+"); standard output when the name is
-// empty or the file cannot be created.
-FILE* openOutputFile(const char* name);
-void closeOutputFile(FILE* f);
+// Opens the file named by TO (mode "wb+"), never one of the session's input
+// files. Standard output when the name is empty. When the file cannot be
+// created, says "Cannot create <path>: <strerror>" and returns standard
+// output. Null when the name is an input of the session (the refusal is
+// printed): the command then does nothing else. Sets st.commandFailed in
+// both failures.
+FILE* openOutputFile(ZUTState& st, const char* name);
+// Flushes and closes what openOutputFile opened (standard output is only
+// flushed). False, after "  Write error on <path>: <strerror>" and setting
+// st.commandFailed, when any write, the flush or the close failed.
+bool closeOutputFile(ZUTState& st, FILE* f, const char* name);

@@ -12,7 +12,10 @@
 
 namespace {
 
-// In the order of the keyword list of parseUnloadArgs, from 1.
+// The keywords, and their keys in the same order from 1.
+constexpr std::initializer_list<const char*> kUnloadWords = {
+    "TABLE", "OBJECT", "CLUSTER", "COLUMN", "TO", "FILE", "BLOCK",
+    "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX"};
 enum class Key { None, Table, Object, Cluster, Column, To, File, Block, Partition, Chunk, Lob,
                  Extent, As, Limit, Index };
 
@@ -93,24 +96,39 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
   int selectedWord = kNoKeyword;
   bool ok = true;
   ArgumentWord got;
-  while (ok && (got = nextArgument(cmd,
-                                   {"TABLE", "OBJECT", "CLUSTER", "COLUMN", "TO", "FILE", "BLOCK",
-                                    "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX"},
-                                   selectedWord)) != kArgumentsEnd) {
+  while (ok && (got = nextArgument(cmd, kUnloadWords, selectedWord)) != kArgumentsEnd) {
     if (got == kArgumentKeyword) continue;
     const Key selected = static_cast<Key>(selectedWord);
     const char* word = cmd.text + cmd.start;
     const size_t length = cmd.end - cmd.start;
+    if (selected == Key::None) {
+      // A forgotten ";" would otherwise merge two commands without a word.
+      printf("Warning: UNLOAD ignores the word %.*s%s\n", static_cast<int>(length < 64 ? length : 64),
+             word, length > 64 ? "..." : "");
+      continue;
+    }
     // Words end at a blank, so a number word ends where the scan stopped.
     char number[32] = {};
     memcpy(number, word, length < sizeof number - 1 ? length : sizeof number - 1);
     if (length >= sizeof number) number[0] = 'x';  // too long to be a number
+    // A number that is not one, or does not fit its field, stops the command.
+    auto numberOf = [&](uint64_t max) -> uint64_t {
+      bool fits = false;
+      const uint64_t v = decimalArgument(number, max, &fits);
+      if (!fits && ok) {
+        printf("  %s takes a number up to %llu, not %.*s; nothing unloaded.\n",
+               kUnloadWords.begin()[selectedWord - 1], static_cast<unsigned long long>(max),
+               static_cast<int>(length < 64 ? length : 64), word);
+        ok = false;
+      }
+      return v;
+    };
     switch (selected) {
       case Key::None: break;
       case Key::Table: ok = copyValue(cmd, args.table, kMaxTableArgument, "Table argument"); break;
-      case Key::Object: args.objd = static_cast<uint32_t>(decimalArgument(number, 0xFFFFFFFFULL)); break;
+      case Key::Object: args.objd = static_cast<uint32_t>(numberOf(0xFFFFFFFFULL)); break;
       case Key::Cluster:
-        args.cluster = static_cast<uint8_t>(decimalArgument(number, 0xFF));
+        args.cluster = static_cast<uint8_t>(numberOf(0xFF));
         args.clusterGiven = true;
         break;
       case Key::Column:
@@ -118,17 +136,23 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
           ctx.columnTypes[args.columnWords++] = getColumnTypeCode(word, length);
         break;
       case Key::To: ok = copyValue(cmd, args.fileName, kMaxOutputName, "File name"); break;
-      case Key::File: args.file = static_cast<uint16_t>(decimalArgument(number, 0xFFFF)); break;
-      case Key::Block: args.block = static_cast<uint32_t>(decimalArgument(number, 0xFFFFFFFFULL)); break;
+      case Key::File: args.file = static_cast<uint16_t>(numberOf(0xFFFF)); break;
+      case Key::Block: args.block = static_cast<uint32_t>(numberOf(0xFFFFFFFFULL)); break;
       case Key::Partition:
         ok = copyValue(cmd, args.partition, kMaxPartitionName, "Partition name");
         break;
       case Key::Chunk: {
-        const int64_t v = static_cast<int64_t>(decimalArgument(number, 0x7FFFFFFF));
+        const int64_t v = static_cast<int64_t>(numberOf(0x7FFFFFFF));
         ctx.chunkCount = v < 1 ? 1 : static_cast<int32_t>(v);
         break;
       }
-      case Key::Lob: parselobparams(ctx, number[0] == 'x' ? "" : number); break;
+      case Key::Lob:
+        if (parselobparams(ctx, number[0] == 'x' ? "" : number) == 0) {
+          printf("  LOB takes colid.fid.blockid, not %.*s; nothing unloaded.\n",
+                 static_cast<int>(length < 64 ? length : 64), word);
+          ok = false;
+        }
+        break;
       case Key::Extent:
         ok = copyValue(cmd, args.extentList, kMaxExtentListName, "Extent list name");
         break;
@@ -138,11 +162,11 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
           if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
         break;
       case Key::Limit: {
-        const uint64_t v = decimalArgument(number, kNoRowLimit);
+        const uint64_t v = numberOf(kNoRowLimit);
         ctx.rowLimit = v < kMinRowLimit ? kMinRowLimit : v;
         break;
       }
-      case Key::Index: ctx.indexNumber = static_cast<uint8_t>(decimalArgument(number, 0xFF)); break;
+      case Key::Index: ctx.indexNumber = static_cast<uint8_t>(numberOf(0xFF)); break;
     }
     if (selected != Key::Column) selectedWord = kNoKeyword;
   }

@@ -17,6 +17,7 @@ struct ColumnStats;
 struct GuessedTableList;
 struct ASMDiskGroup;
 struct LobHashMap;
+struct BlockTally;
 
 constexpr int kMaxColumns = 1024;
 constexpr int kTagSize = 128;
@@ -106,6 +107,9 @@ struct SessionContext {
   uint32_t maxChains = 0;        // MAXCHAINS
   ASMDiskGroup* diskGroups = nullptr;
   LobHashMap* lobMap = nullptr;
+  // The blocks an unload's maps named and those it could not read
+  // (unload/unload_drivers.h); null when nobody is counting.
+  BlockTally* blockTally = nullptr;
   uint16_t transOffset = 0;      // TRANS_OFFSET
   uint16_t transCount = 0;       // TRANS_COUNT
   iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR

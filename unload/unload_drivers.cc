@@ -1,5 +1,6 @@
 #include "unload/unload_drivers.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <unordered_set>
 
@@ -17,6 +18,70 @@ namespace {
 constexpr uint32_t kBlocksPerFile = 0x400000;  // block numbers of one relative file
 
 inline bool limitReached(const SessionContext& ctx) { return ctx.rowsUnloaded >= ctx.rowLimit; }
+
+// An unload ends at its row limit, and at the first failed write of its
+// output (the caller reports it).
+inline bool unloadStopped(FILE* stream, const SessionContext& ctx) {
+  return limitReached(ctx) || (stream != nullptr && ferror(stream));
+}
+
+void tallyUnreadable(SessionContext& ctx, UnreadableCause cause, uint32_t file, uint32_t block,
+                     uint64_t count = 1) {
+  BlockTally* t = ctx.blockTally;
+  if (t == nullptr || count == 0) return;
+  for (uint64_t i = 0; i < count && t->unreadable[cause] + i < kUnreadableExamples; i++) {
+    t->exampleFile[cause][t->unreadable[cause] + i] = file;
+    t->exampleBlock[cause][t->unreadable[cause] + i] = block + static_cast<uint32_t>(i);
+  }
+  t->unreadable[cause] += count;
+}
+
+// The address a block carries, as the drivers compare it: its RDBA, or in
+// BIGFILE mode the block number plus the file number shifted by 22 bits.
+inline uint64_t ownAddress(const SessionContext& ctx, uint32_t file, uint32_t block) {
+  return ctx.bigfile ? static_cast<uint64_t>(block) + (static_cast<uint64_t>(file) << 22)
+                     : static_cast<uint64_t>(makeRDBA(file, block));
+}
+
+// True when the block was already read through the extent list of this
+// unload (the segment header's extents then add only the rest).
+bool readThroughList(const SessionContext& ctx, uint64_t address) {
+  const BlockTally* t = ctx.blockTally;
+  if (t == nullptr || !t->skipListed) return false;
+  auto it = std::upper_bound(t->listed.begin(), t->listed.end(),
+                             std::make_pair(address, UINT64_MAX));
+  if (it == t->listed.begin()) return false;
+  --it;
+  return address >= it->first && address < it->second;
+}
+
+// The blocks of an extent past the end of its file, or of a file that is not
+// open, counted at once (a damaged map may name billions of them).
+void tallyMissing(SessionContext& ctx, bool noFile, uint32_t file, uint32_t first, uint64_t count) {
+  if (ctx.blockTally == nullptr || count == 0) return;
+  ctx.blockTally->named += count;
+  tallyUnreadable(ctx, noFile ? kUnreadableNoFile : kUnreadableBeyondEnd, file, first, count);
+}
+
+// Counts a named block; false when it was read through the list already.
+bool nameBlock(SessionContext& ctx, uint64_t address) {
+  if (ctx.blockTally == nullptr) return true;
+  if (readThroughList(ctx, address)) return false;
+  ctx.blockTally->named++;
+  return true;
+}
+
+// Reads one named block into the session buffer and says whether it can be
+// decoded; an unreadable one is counted.
+bool readNamedBlock(SessionContext& ctx, uint32_t got, uint32_t file, uint32_t block) {
+  if (got != ctx.blockSize) {
+    tallyUnreadable(ctx, kUnreadableReadFailed, file, block);
+    return false;
+  }
+  if (ctx.blockCheck && blockVerdict(ctx) == kBlockChecksum)
+    tallyUnreadable(ctx, kUnreadableChecksum, file, block);
+  return true;
+}
 
 // Highest block number of the data file that the block reader finds for
 // relative file number `file` (in BIGFILE mode the one file of the set); -1
@@ -45,18 +110,18 @@ uint32_t blocksInFile(int64_t highest, uint64_t start, uint32_t count) {
 void unloadMapExtent(FILE* stream, SessionContext& ctx, uint32_t objd, int table, int deleted,
                      int committed, uint32_t first, uint32_t count) {
   if (count == 0 || static_cast<uint64_t>(first) + count > 0x100000000ULL) return;
-  uint32_t blocks;
-  if (ctx.bigfile) {
-    blocks = blocksInFile(highestBlock(ctx, 0), first, count);
-  } else {
-    const uint32_t start = rdbaBlock(first);
-    const uint32_t inFile = kBlocksPerFile - start < count ? kBlocksPerFile - start : count;
-    blocks = blocksInFile(highestBlock(ctx, rdbaFile(first)), start, inFile);
-  }
+  const uint32_t file = ctx.bigfile ? 0 : rdbaFile(first);
+  const uint32_t start = ctx.bigfile ? first : rdbaBlock(first);
+  const uint32_t inFile =
+      ctx.bigfile ? count : (kBlocksPerFile - start < count ? kBlocksPerFile - start : count);
+  const int64_t highest = highestBlock(ctx, file);
+  const uint32_t blocks = blocksInFile(highest, start, inFile);
+  tallyMissing(ctx, highest < 0, file, start + blocks, inFile - blocks);
   for (uint32_t j = 0; j < blocks; j++) {
-    if (limitReached(ctx)) return;
+    if (unloadStopped(stream, ctx)) return;
     const uint32_t rdba = first + j;
-    if (readRDBA(ctx.fileSet, ctx, rdba) != ctx.blockSize) continue;
+    if (!nameBlock(ctx, rdba)) continue;
+    if (!readNamedBlock(ctx, readRDBA(ctx.fileSet, ctx, rdba), file, start + j)) continue;
     if (getBlockRDBA(ctx) != rdba) continue;
     unloadBlockRows(stream, ctx, objd, table, deleted, committed);
   }
@@ -106,12 +171,12 @@ void printExtentRows(FILE* stream, SessionContext& ctx, uint32_t objd, int table
     uint32_t count = getBlockExtentCount(map);
     const uint32_t fit = extentEntriesInBlock(map);
     if (count > fit) count = fit;
-    for (uint32_t i = 0; i < count && !limitReached(ctx); i++) {
+    for (uint32_t i = 0; i < count && !unloadStopped(stream, ctx); i++) {
       unloadMapExtent(stream, ctx, objd, table, deleted, committed, getSegExtentRDBA(map, i),
                       getSegExtentBlocks(map, i));
     }
     const uint32_t next = getSegNextMapRDBA(map);
-    if (next == 0 || limitReached(ctx) || !visited.insert(next).second) break;
+    if (next == 0 || unloadStopped(stream, ctx) || !visited.insert(next).second) break;
     if (readSingleBlock(ctx.fileSet, map, rdbaFile(next), rdbaBlock(next)) != map.blockSize) break;
     if (!isExtentMapType(getBlockType(map)) || getBlockRDBA(map) != next) break;
   }
@@ -124,19 +189,46 @@ void printRowByExtent(FILE* stream, SessionContext& ctx, uint32_t objd, int tabl
   if (extent.objd == 0 || (extent.file == 0 && !ctx.bigfile)) return;
   if (extent.block == 0 || extent.blocks == 0) return;
   if (static_cast<uint64_t>(extent.block) + extent.blocks > 0xFFFFFFFFULL) return;
-  if (limitReached(ctx)) return;
+  if (unloadStopped(stream, ctx)) return;
   const uint32_t file = extent.file;
   // The block reader reads block (file << 22) + b in BIGFILE mode.
   const uint64_t base = ctx.bigfile ? static_cast<uint64_t>(file) << 22 : 0;
-  const uint32_t blocks = blocksInFile(highestBlock(ctx, file), base + extent.block, extent.blocks);
+  const int64_t highest = highestBlock(ctx, file);
+  const uint32_t blocks = blocksInFile(highest, base + extent.block, extent.blocks);
+  tallyMissing(ctx, highest < 0, file, extent.block + blocks, extent.blocks - blocks);
   for (uint32_t k = 0; k < blocks; k++) {
-    if (limitReached(ctx)) return;
+    if (unloadStopped(stream, ctx)) return;
     const uint32_t b = extent.block + k;
-    if (readBlock(ctx.fileSet, ctx, file, b) != ctx.blockSize) continue;
+    if (!nameBlock(ctx, ownAddress(ctx, file, b))) continue;
+    if (!readNamedBlock(ctx, readBlock(ctx.fileSet, ctx, file, b), file, b)) continue;
     if (matchBlockTail(ctx)) continue;
     const uint32_t own = ctx.bigfile ? b + (file << 22) : (file << 22) | b;
     if (getBlockRDBA(ctx) != own) continue;
     unloadBlockRows(stream, ctx, objd, table, deleted, committed);
+  }
+}
+
+uint64_t unreadableBlocks(const BlockTally& tally) {
+  uint64_t n = 0;
+  for (uint64_t c : tally.unreadable) n += c;
+  return n;
+}
+
+void printBlockTally(FILE* out, const BlockTally& tally, bool verbose) {
+  const uint64_t n = unreadableBlocks(tally);
+  if (n == 0) return;
+  fprintf(out, "Warning: %llu of %llu blocks could not be read; rows stored in them are missing.\n",
+          static_cast<unsigned long long>(n), static_cast<unsigned long long>(tally.named));
+  if (!verbose) return;
+  static const char* const kCause[kUnreadableCauses] = {
+      "file not open", "beyond the end of its file", "read failed", "checksum rejected"};
+  for (int c = 0; c < kUnreadableCauses; c++) {
+    if (tally.unreadable[c] == 0) continue;
+    fprintf(out, "  %s: %llu blocks, first", kCause[c],
+            static_cast<unsigned long long>(tally.unreadable[c]));
+    for (uint64_t i = 0; i < tally.unreadable[c] && i < kUnreadableExamples; i++)
+      fprintf(out, " %u/%u", tally.exampleFile[c][i], tally.exampleBlock[c][i]);
+    fputc('\n', out);
   }
 }
 

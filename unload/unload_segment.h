@@ -40,7 +40,10 @@ UnloadRoute unloadBySegmentHeader(FILE* out, SessionContext& ctx, const UnloadSe
                                   uint32_t scanBlock);
 
 // The whole rule: the extent list (unless listName is null or empty), then
-// the segment header, then the full scan. Returns the route taken.
+// the segment header, then the full scan. When the list lists the object and
+// the segment header is at the known s.file / s.block, the blocks the header
+// names beyond the list are read too, each block once. Returns the route
+// taken (the extent list for such a union).
 UnloadRoute unloadSegment(FILE* out, SessionContext& ctx, const char* listName,
                           const UnloadSegment& s, int deleted, int committed, uint16_t scanFile,
                           uint32_t scanBlock);

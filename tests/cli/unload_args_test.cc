@@ -82,7 +82,8 @@ TEST(UnloadWords, KeywordsSelectTheNextWordAndLaterValuesWin) {
   Parsed p = parse("TABLE scott.emp TO a.txt TO b.txt stray PARTITION P1 EXTENT my.txt "
                    "AS emp_copy FILE 4 BLOCK 130 OBJECT 73181 CLUSTER 2 INDEX 3 CHUNK 5");
   ASSERT_EQ(0, p.rc);
-  EXPECT_EQ("", p.out);
+  // A word no keyword selected is named, not dropped in silence.
+  EXPECT_EQ("Warning: UNLOAD ignores the word stray\n", p.out);
   EXPECT_STREQ("scott.emp", p.args->table);
   EXPECT_STREQ("b.txt", p.args->fileName);
   EXPECT_STREQ("P1", p.args->partition);

@@ -31,3 +31,12 @@ std::string zutBanner();
 // The text with every date line ("2026-12-09 01:33:04") made "<date>", so
 // transcripts can be compared whole.
 std::string maskDateLines(const std::string& text);
+
+// How many times needle occurs in text (not overlapping).
+inline size_t countOf(const std::string& text, const std::string& needle) {
+  size_t n = 0;
+  for (size_t at = text.find(needle); !needle.empty() && at != std::string::npos;
+       at = text.find(needle, at + needle.size()))
+    n++;
+  return n;
+}

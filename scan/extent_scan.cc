@@ -11,6 +11,7 @@
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
 #include "datafile/file_walk.h"
+#include "datafile/output_file.h"
 
 namespace {
 
@@ -157,7 +158,7 @@ int listExtentMapSerial(const ExtentWorker& w) {
   SessionContext& local = *session.ctx;
   char path[64];
   extentPiecePath(w.worker, path, sizeof path);
-  FILE* f = fopen(path, "wb");
+  FILE* f = createOutputFile(*w.ctx, path, "wb");
   if (f == nullptr) return 1;
   if (fileWalkReady(local))
     for (int p = 0; p < local.fileSet->count; p++)
@@ -174,7 +175,7 @@ int listExtentMapParallel(SessionContext& ctx) {
   }
   bool done[kExtentWorkers];
   runScanWorkers(ctx, listExtentMapSerial, done);
-  FILE* out = fopen(kExtentMapPath, "wb+");
+  FILE* out = createOutputFile(ctx, kExtentMapPath, "wb+");
   if (out == nullptr) out = stdout;
   int failed = 0;
   for (int k = 0; k < kExtentWorkers; k++) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "datafile/data_file_set.h"
+#include "datafile/output_file.h"
 #include "lob/lob_map.h"
 
 namespace {
@@ -11,9 +12,10 @@ namespace {
 struct LobMapFiles {
   FILE* blocks = nullptr;
   FILE* index = nullptr;
-  bool open(const char* blockPath, const char* indexPath, const char* mode) {
-    blocks = fopen(blockPath, mode);
-    index = fopen(indexPath, mode);
+  bool open(const SessionContext& ctx, const char* blockPath, const char* indexPath,
+            const char* mode) {
+    blocks = createOutputFile(ctx, blockPath, mode);
+    index = createOutputFile(ctx, indexPath, mode);
     return blocks != nullptr && index != nullptr;
   }
   // False when a file could not be written out.
@@ -50,7 +52,7 @@ void listLobBlockByFile(FILE* blockMap, FILE* indexMap, SessionContext& ctx, int
 
 void listLobBlockMap(SessionContext& ctx) {
   LobMapFiles files;
-  if (files.open(kLobBlockMapPath, kLobIndexMapPath, "wb+") && ctx.fileSet != nullptr)
+  if (files.open(ctx, kLobBlockMapPath, kLobIndexMapPath, "wb+") && ctx.fileSet != nullptr)
     for (int p = 0; p < ctx.fileSet->count; p++) listLobBlockByFile(files.blocks, files.index, ctx, p);
   files.close();
   hashLobBlockMap();
@@ -66,7 +68,7 @@ int listLobBlockMapSerial(const ExtentWorker& w) {
   lobBlockPiecePath(w.worker, blockPath, sizeof blockPath);
   lobIndexPiecePath(w.worker, indexPath, sizeof indexPath);
   LobMapFiles files;
-  if (!files.open(blockPath, indexPath, "wb")) {
+  if (!files.open(local, blockPath, indexPath, "wb")) {
     files.close();
     return 1;
   }
@@ -89,7 +91,7 @@ int listLobBlockMapParallel(SessionContext& ctx) {
   runScanWorkers(ctx, listLobBlockMapSerial, done);
   int failed = 0;
   LobMapFiles files;
-  const bool merge = files.open(kLobBlockMapPath, kLobIndexMapPath, "wb+");
+  const bool merge = files.open(ctx, kLobBlockMapPath, kLobIndexMapPath, "wb+");
   for (int k = 0; k < kExtentWorkers; k++) {
     // Whatever a failed worker left is still merged.
     if (!done[k]) {

@@ -15,6 +15,7 @@
 #include "cli/interpreter.h"
 #include "values/guess_field.h"
 #include "dict/guess_table.h"
+#include "tests/support/demo_fixture.h"
 #include "tests/support/session_fixture.h"
 #include "tests/support/test_util.h"
 #include "tools/builder/demo_db.h"
@@ -25,30 +26,6 @@ const std::string kUsage =
     "  SAMPLE OBJECT objd RDBA rdba FILE rfn BLOCK blockid \n"
     "         [CLUSTER clusterid] [TO filename]\n";
 const std::string kBreak = " \n      ";
-
-struct Demo {
-  TempDir dir;
-  mkdb::DemoDatabase db;
-  Demo() {
-    db = mkdb::buildDemoDatabase(dir.path());
-    EXPECT_EQ(0, mkdb::writeDemoDatabase(db, dir.path(), "demo.cfg"));
-  }
-  const mkdb::DemoTable& table(const std::string& name) const {
-    const mkdb::DemoTable* t = db.table(name);
-    EXPECT_NE(nullptr, t) << name;
-    return *t;
-  }
-  // The transcript after the banner and the OPEN listing.
-  std::string session(const std::string& input) const {
-    RunResult r = runZut(dir.path(), "OPEN demo.cfg\n" + input + "EXIT\n");
-    EXPECT_EQ(0, r.status);
-    std::string out = r.out.substr(std::min(r.out.size(), zutBanner().size()));
-    const size_t listed = out.find("users01.dbf\n");
-    EXPECT_NE(std::string::npos, listed) << out;
-    if (listed != std::string::npos) out = out.substr(listed + 12);
-    return out;
-  }
-};
 
 std::string sampleCommand(uint32_t objd, uint32_t block, const std::string& extra = "") {
   return "SAMPLE OBJECT " + std::to_string(objd) + " FILE 4 BLOCK " + std::to_string(block) +

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/demo_fixture.h"
 #include "tests/support/dmp_reader.h"
 #include "tests/support/test_util.h"
 #include "tools/builder/demo_db.h"
@@ -15,73 +16,9 @@
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
-
-struct Demo {
-  TempDir dir;
-  mkdb::DemoDatabase db;
-  explicit Demo(void (*change)(mkdb::DemoDatabase&) = nullptr) {
-    db = mkdb::buildDemoDatabase(dir.path());
-    if (change) change(db);
-    EXPECT_EQ(0, mkdb::writeDemoDatabase(db, dir.path(), "demo.cfg"));
-  }
-  const mkdb::DemoTable& table(const std::string& name) const {
-    const mkdb::DemoTable* t = db.table(name);
-    EXPECT_NE(nullptr, t) << name;
-    return *t;
-  }
-};
-
-// The transcript after the banner and the OPEN listing, date lines as "<date>".
-std::string session(const Demo& d, const std::string& input) {
-  RunResult r = runZut(d.dir.path(), "OPEN demo.cfg\n" + input + "EXIT\n");
-  EXPECT_EQ(0, r.status);
-  std::string out = r.out.substr(std::min(r.out.size(), zutBanner().size()));
-  const size_t listed = out.find("users01.dbf\n");
-  EXPECT_NE(std::string::npos, listed) << out;
-  if (listed != std::string::npos) out = out.substr(listed + 12);
-  return maskDateLines(out);
-}
-
 bool exists(const Demo& d, const std::string& name) {
   struct stat st;
   return stat(d.dir.file(name).c_str(), &st) == 0;
-}
-
-Rows splitRows(const std::string& text, const std::string& field = "|",
-               const std::string& record = "\r\n") {
-  Rows rows;
-  size_t pos = 0;
-  while (pos < text.size()) {
-    size_t end = text.find(record, pos);
-    if (end == std::string::npos) end = text.size();
-    std::vector<std::string> row;
-    const std::string line = text.substr(pos, end - pos);
-    for (size_t p = 0;;) {
-      const size_t q = line.find(field, p);
-      row.push_back(line.substr(p, q == std::string::npos ? std::string::npos : q - p));
-      if (q == std::string::npos) break;
-      p = q + field.size();
-    }
-    rows.push_back(row);
-    pos = end + record.size();
-  }
-  return rows;
-}
-
-// What the text output of a table holds: NULL as an empty field, trailing
-// NULL columns not stored and so not written.
-Rows expectedRows(const mkdb::DemoTable& t) {
-  Rows rows;
-  for (const mkdb::DemoRow& r : t.rows) {
-    size_t n = r.size();
-    while (n > 0 && !r[n - 1]) n--;
-    std::vector<std::string> row;
-    for (size_t i = 0; i < n; i++) row.push_back(r[i] ? *r[i] : "");
-    if (row.empty()) row.push_back("");
-    rows.push_back(row);
-  }
-  return rows;
 }
 
 std::string unloadLines(uint32_t objd, uint32_t block, uint32_t cluster = 0) {

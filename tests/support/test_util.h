@@ -23,7 +23,9 @@ struct RunResult {
 };
 
 // Runs build/zut in dir with the given standard input; captures stdout.
-RunResult runZut(const std::string& dir, const std::string& input);
+// shellPrefix runs in the same shell first (say, "ulimit -f 8;").
+RunResult runZut(const std::string& dir, const std::string& input,
+                 const std::string& shellPrefix = "");
 
 // The banner lines the tool starts with, so transcripts can be compared whole.
 std::string zutBanner();

@@ -124,23 +124,35 @@ TEST(UnloadWords, ColumnWordsBeyond1024AreNotKept) {
 
 TEST(UnloadWords, NumberBounds) {
   EXPECT_EQ(10u, parse("LIMIT 5").ctx->rowLimit);
-  EXPECT_EQ(10u, parse("LIMIT abc").ctx->rowLimit);
   EXPECT_EQ(11u, parse("LIMIT 11").ctx->rowLimit);
   EXPECT_EQ(kNoRowLimit, parse("OBJECT 1").ctx->rowLimit);
   EXPECT_EQ(1, parse("CHUNK 0").ctx->chunkCount);
-  EXPECT_EQ(1, parse("CHUNK -4").ctx->chunkCount);
   EXPECT_EQ(4294967295u, parse("OBJECT 4294967295").args->objd);
-  // A number that does not fit its field is held at the field's largest
-  // value (as in every command) rather than wrapping round to another
-  // object, file or cluster; a word too long to be a number is no number.
-  EXPECT_EQ(4294967295u, parse("OBJECT 4294967296").args->objd);
-  EXPECT_EQ(65535, parse("FILE 65536").args->file);
-  EXPECT_EQ(255, parse("CLUSTER 256").args->cluster);
-  EXPECT_EQ(4294967295u, parse("OBJECT 99999999999999999999").args->objd);
-  EXPECT_EQ(kNoRowLimit, parse("LIMIT 99999999999999999999").ctx->rowLimit);
-  EXPECT_EQ(0u, parse("OBJECT 99999999999999999999999999999999999").args->objd);
-  EXPECT_EQ(0u, parse("OBJECT -5").args->objd);
-  EXPECT_EQ(77u, parse("OBJECT 77abc").args->objd);
+  EXPECT_EQ(255, parse("CLUSTER 255").args->cluster);
+  // A number word that is not a number, or does not fit its field, stops
+  // the command: never another object, file, cluster or row limit.
+  const struct {
+    const char* words;
+    const char* message;
+  } refused[] = {
+      {"OBJECT 4294967296", "  OBJECT takes a number up to 4294967295, not 4294967296; nothing unloaded.\n"},
+      {"FILE 65536", "  FILE takes a number up to 65535, not 65536; nothing unloaded.\n"},
+      {"CLUSTER 256", "  CLUSTER takes a number up to 255, not 256; nothing unloaded.\n"},
+      {"LIMIT 99999999999999999999",
+       "  LIMIT takes a number up to 9223372036854775808, not 99999999999999999999; nothing unloaded.\n"},
+      {"LIMIT abc", "  LIMIT takes a number up to 9223372036854775808, not abc; nothing unloaded.\n"},
+      {"OBJECT 77abc", "  OBJECT takes a number up to 4294967295, not 77abc; nothing unloaded.\n"},
+      {"CHUNK -4", "  CHUNK takes a number up to 2147483647, not -4; nothing unloaded.\n"},
+      {"LOB 1.2", "  LOB takes colid.fid.blockid, not 1.2; nothing unloaded.\n"},
+      {"TABLE SCOTT.EMP BLOCK 99999999999999999999999999999999999 TO e.txt",
+       "  BLOCK takes a number up to 4294967295, not 99999999999999999999999999999999999; "
+       "nothing unloaded.\n"},
+  };
+  for (const auto& r : refused) {
+    const Parsed p = parse(r.words);
+    EXPECT_EQ(1, p.rc) << r.words;
+    EXPECT_EQ(r.message, p.out) << r.words;
+  }
 }
 
 TEST(UnloadWords, OverLongValuesAreRefusedNotCut) {

@@ -2,6 +2,7 @@
 // dictionary files.
 #include <cstring>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "dict/dict_files.h"
@@ -9,18 +10,9 @@
 
 namespace {
 
+// In the order of the LIST keywords, from 1; TO follows them.
 enum class ListKind { None, Table, View, Procedure, Function, Index, Package, Charset, User };
-
-struct ListKeyword {
-  const char* word;
-  ListKind kind;
-};
-
-constexpr ListKeyword kObjectKeywords[] = {
-    {"TABLE", ListKind::Table},         {"VIEW", ListKind::View},
-    {"PROCEDURE", ListKind::Procedure}, {"FUNCTION", ListKind::Function},
-    {"INDEX", ListKind::Index},         {"PACKAGE", ListKind::Package},
-};
+constexpr int kListTo = 9;
 
 void copyWord(const CommandBuffer& cmd, char* dst, size_t size) {
   size_t n = cmd.end - cmd.start;
@@ -34,35 +26,22 @@ void copyWord(const CommandBuffer& cmd, char* dst, size_t size) {
 void runListCommand(ZUTState& st) {
   CommandBuffer& cmd = st.cmd;
   ListKind kind = ListKind::None;
-  enum class Expect { Nothing, UserName, FileName } expect = Expect::Nothing;
   memset(st.ownerName, 0, sizeof st.ownerName);
   memset(st.fileName, 0, sizeof st.fileName);
-  while (scanNextWord(cmd) > 0) {
-    bool keyword = false;
-    for (const ListKeyword& k : kObjectKeywords) {
-      if (compareKeyword(cmd, k.word) == 0) {
-        kind = k.kind;
-        expect = Expect::UserName;
-        keyword = true;
-        break;
-      }
+  int selected = kNoKeyword;
+  ArgumentWord got;
+  while ((got = nextArgument(cmd, {"TABLE", "VIEW", "PROCEDURE", "FUNCTION", "INDEX", "PACKAGE",
+                                   "CHARSET", "USER", "TO"},
+                             selected)) != kArgumentsEnd) {
+    if (got == kArgumentKeyword) {
+      if (selected != kListTo) kind = static_cast<ListKind>(selected);
+      // CHARSET and USER take no word; an object kind takes the user name.
+      if (kind == ListKind::Charset || kind == ListKind::User) selected = kNoKeyword;
+      continue;
     }
-    if (keyword) continue;
-    if (compareKeyword(cmd, "CHARSET") == 0) {
-      kind = ListKind::Charset;
-      expect = Expect::Nothing;
-    } else if (compareKeyword(cmd, "USER") == 0) {
-      kind = ListKind::User;
-      expect = Expect::Nothing;
-    } else if (compareKeyword(cmd, "TO") == 0) {
-      expect = Expect::FileName;
-    } else if (expect == Expect::UserName) {
-      copyWord(cmd, st.ownerName, sizeof st.ownerName);
-      expect = Expect::Nothing;
-    } else if (expect == Expect::FileName) {
-      copyWord(cmd, st.fileName, sizeof st.fileName);
-      expect = Expect::Nothing;
-    }
+    if (selected == kListTo) copyWord(cmd, st.fileName, sizeof st.fileName);
+    else if (selected != kNoKeyword) copyWord(cmd, st.ownerName, sizeof st.ownerName);
+    selected = kNoKeyword;
   }
 
   if (kind == ListKind::Charset) {

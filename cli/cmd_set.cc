@@ -117,19 +117,26 @@ void runSetCommand(ZUTState& st) {
       if (v == 0) {
         printf("  %s can only be %s, %s, %s, %s, %s\n", "BLOCK_SIZE", "2048", "4096", "8192",
                "16384", "32768");
-      } else if (v % 2048 == 0 && v <= 32768 && v != ctx.blockSize) {
-        free(ctx.blockBuffer);
-        ctx.blockSize = static_cast<uint16_t>(v);
-        ctx.blockBuffer = static_cast<unsigned char*>(calloc(ctx.blockSize, 1));
-        emptyReadAheadCache(*ctx.dataCache);
+      } else if (v % 2048 == 0 && v <= 32768) {
+        user.blockLayoutSet = 1;
+        if (v != ctx.blockSize) {
+          free(ctx.blockBuffer);
+          ctx.blockSize = static_cast<uint16_t>(v);
+          ctx.blockBuffer = static_cast<unsigned char*>(calloc(ctx.blockSize, 1));
+          emptyReadAheadCache(*ctx.dataCache);
+        }
       }
     }
     printf("  Current %s is : %u\n", "BLOCK_SIZE", ctx.blockSize);
   } else if (is("BYTE_ORDER")) {
     if (has) {
       int v = twoWay(val, "BIG", "LITTLE");
-      if (v < 0) fputs("  BYTE_ORDER can only be BIG, LITTLE\n", stdout);
-      else ctx.byteOrder = static_cast<uint8_t>(v);
+      if (v < 0) {
+        fputs("  BYTE_ORDER can only be BIG, LITTLE\n", stdout);
+      } else {
+        ctx.byteOrder = static_cast<uint8_t>(v);
+        user.blockLayoutSet = 1;
+      }
     }
     printf("  Current %s is : %s\n", "BYTE_ORDER", ctx.byteOrder ? "BIG" : "LITTLE");
   } else if (is("CLOB_EDIAN")) {

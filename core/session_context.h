@@ -151,6 +151,9 @@ struct UserSettings {
   uint8_t deletedRow = 0;      // DELETED_ROW
   uint8_t commitedOnly = 0;    // COMMITED_ONLY
   uint16_t tablespace = 0;     // TABLESPACE
+  // BLOCK_SIZE or BYTE_ORDER was set in this session (at the prompt or in a
+  // script); until then OPEN takes both from the file headers.
+  uint8_t blockLayoutSet = 0;
   // Tags keep their decoded length so that a NUL byte can be a separator.
   uint16_t fieldTagLength = 1;
   uint16_t recordTagLength = 2;

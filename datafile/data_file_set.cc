@@ -1,10 +1,13 @@
 #include "datafile/data_file_set.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "format/block_layout.h"
 #include "datafile/block_reader.h"
@@ -134,13 +137,18 @@ int getFileIndex(DataFileSet& set, uint32_t rfn) {
   return -1;
 }
 
-uint32_t readEntryBlocks(DataFileSet& set, const SessionContext& ctx, int p, uint32_t b,
-                         unsigned char* buf, uint32_t bytes) {
-  if (p < 0 || p >= set.count || buf == nullptr || ctx.blockSize == 0) return 0;
+namespace {
+
+// Reads bytes from block b (of blockSize bytes) of entry p on: one positioned
+// read, or one ASM read of whole blocks. Returns the bytes read; 0 on any
+// failure.
+inline uint32_t readEntryBytes(DataFileSet& set, ASMDiskGroup* group, int p, uint32_t b,
+                               uint32_t blockSize, unsigned char* buf, uint32_t bytes) {
+  if (p < 0 || p >= set.count || buf == nullptr || blockSize == 0) return 0;
   DataFileEntry& e = set.entries[p];
   set.positionedReads++;
   if (e.file != nullptr) {
-    const uint64_t offset = static_cast<uint64_t>(b) * ctx.blockSize + e.hsize;
+    const uint64_t offset = static_cast<uint64_t>(b) * blockSize + e.hsize;
     ssize_t got;
     do {
       got = pread64(e.fd, buf, bytes, static_cast<off64_t>(offset));
@@ -148,12 +156,102 @@ uint32_t readEntryBlocks(DataFileSet& set, const SessionContext& ctx, int p, uin
     return got > 0 ? static_cast<uint32_t>(got) : 0;
   }
   if (e.asmHandle != nullptr) {
-    uint32_t got = readASMOracleBlock(ctx.diskGroups, *e.asmHandle, b, ctx.blockSize, buf,
-                                      bytes / ctx.blockSize);
+    uint32_t got = readASMOracleBlock(group, *e.asmHandle, b, blockSize, buf, bytes / blockSize);
     return got <= bytes ? got : 0;
   }
   set.positionedReads--;
   return 0;
+}
+
+}  // namespace
+
+uint32_t readEntryBlocks(DataFileSet& set, const SessionContext& ctx, int p, uint32_t b,
+                         unsigned char* buf, uint32_t bytes) {
+  return readEntryBytes(set, ctx.diskGroups, p, b, ctx.blockSize, buf, bytes);
+}
+
+FileHeaderLayout findFileHeader(DataFileSet& set, ASMDiskGroup* group, int p) {
+  FileHeaderLayout h;
+  if (p < 0 || p >= set.count) return h;
+  unsigned char* buf = static_cast<unsigned char*>(calloc(32768, 1));
+  if (buf == nullptr) return h;
+  for (uint32_t size = 2048; size <= 32768 && !h.found; size *= 2) {
+    if (readEntryBytes(set, group, p, 1, size, buf, size) != size) continue;
+    if (buf[kBlockTypeOffset] != kBlockTypeFileHeader) continue;
+    for (uint8_t order : {kLittleEndian, kBigEndian}) {
+      if (readUB4(buf, size, kDBBlockSizeOffset, order) != size) continue;
+      h.found = true;
+      h.blockSize = static_cast<uint16_t>(size);
+      h.byteOrder = order;
+      h.rfn = static_cast<uint16_t>(rdbaFile(readUB4(buf, size, kBlockRDBAOffset, order)));
+      break;
+    }
+  }
+  free(buf);
+  return h;
+}
+
+void removeEntry(DataFileSet& set, int p, FileHeaderLayout* headers) {
+  if (p < 0 || p >= set.count) return;
+  closeEntry(set.entries[p]);
+  for (int q = p; q + 1 < set.count; q++) {
+    set.entries[q] = set.entries[q + 1];
+    set.entries[q].rfn = static_cast<uint16_t>(q + 1);
+    if (headers != nullptr) headers[q] = headers[q + 1];
+  }
+  // The last slot's handles now belong to the entry before it.
+  set.count--;
+  set.entries[set.count] = DataFileEntry{};
+  set.lastHit = nullptr;
+}
+
+int leaveOutSameFiles(DataFileSet& set) {
+  struct Identity {
+    bool known;
+    dev_t device;
+    ino_t inode;
+  };
+  std::vector<Identity> ids;
+  int leftOut = 0;
+  for (int p = 0; p < set.count; p++) {
+    const DataFileEntry& e = set.entries[p];
+    struct stat st;
+    Identity id{e.file != nullptr && fstat(e.fd, &st) == 0, 0, 0};
+    if (id.known) {
+      id.device = st.st_dev;
+      id.inode = st.st_ino;
+    }
+    int first = -1;
+    for (int q = 0; id.known && q < p && first < 0; q++)
+      if (ids[q].known && ids[q].device == id.device && ids[q].inode == id.inode) first = q;
+    if (first < 0) {
+      ids.push_back(id);
+      continue;
+    }
+    printf("  %s is the same file as %s; left out.\n", e.name, set.entries[first].name);
+    removeEntry(set, p);
+    leftOut++;
+    p--;
+  }
+  return leftOut;
+}
+
+int leaveOutRepeatedFileNumbers(DataFileSet& set, FileHeaderLayout* headers) {
+  int leftOut = 0;
+  for (int p = 0; p < set.count; p++) {
+    const FileHeaderLayout& h = headers[p];
+    if (!h.found || h.rfn == 0) continue;
+    for (int q = 0; q < p; q++) {
+      if (!headers[q].found || headers[q].rfn != h.rfn) continue;
+      printf("  %s carries relative file number %u like %s; left out.\n", set.entries[p].name,
+             h.rfn, set.entries[q].name);
+      removeEntry(set, p, headers);
+      leftOut++;
+      p--;
+      break;
+    }
+  }
+  return leftOut;
 }
 
 namespace {

@@ -55,11 +55,38 @@ struct DataFileSet {
   uint64_t configInode = 0;
 };
 
+// Where an entry's own file header (block 1, type 11) lies: the block size
+// and byte order under which its block size field names the block size it
+// was read at, and the relative file number of its block address (0 in a
+// BIGFILE header). found is false when no block size and byte order fit.
+struct FileHeaderLayout {
+  bool found = false;
+  uint16_t blockSize = 0;
+  uint8_t byteOrder = 0;
+  uint16_t rfn = 0;
+};
+
 // Reads the configuration stream into the set; returns the entry count.
 int loadConfig(DataFileSet& set, FILE* config);
 // Opens every entry; true when every plain file opened.
 bool openDBFile(DataFileSet& set, ASMDiskGroup* group);
 void closeDBFile(DataFileSet& set);
+
+// Looks for entry p's file header at each block size from 2048 to 32768 in
+// both byte orders, after the entry's OS header, with reads of its own.
+FileHeaderLayout findFileHeader(DataFileSet& set, ASMDiskGroup* group, int p);
+// Closes entry p and moves the later entries (and their headers, when
+// headers is given) up; each keeps position + 1 as its number until it is
+// identified.
+void removeEntry(DataFileSet& set, int p, FileHeaderLayout* headers = nullptr);
+// A file listed twice would be read twice (an unload would write its rows
+// twice), so these leave the later entry out of the set, printing one line
+// that names both entries: an entry that is the same file (device and inode:
+// the same path, a symbolic or hard link) as an earlier one, and one whose
+// header (headers[p], one per entry) carries the relative file number of an
+// earlier header. Each returns how many entries it left out.
+int leaveOutSameFiles(DataFileSet& set);
+int leaveOutRepeatedFileNumbers(DataFileSet& set, FileHeaderLayout* headers);
 
 // Rebuilds the file-number index from the entries.
 void buildFileIndex(DataFileSet& set);

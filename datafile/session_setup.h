@@ -29,11 +29,20 @@ void startSession(SessionContext& ctx, SessionResources& r, uint32_t blockSize,
 // buffer; clears ctx's pointers to them.
 void endSession(SessionContext& ctx, SessionResources& r);
 
+// What openSessionFiles returns: 0, or these bits.
+constexpr int kOpenFileMissing = 1;  // the stream is null or a file did not open
+constexpr int kOpenLeftOut = 2;      // an entry repeated an earlier file and was left out
+
 // Replaces the session's files by those of the configuration stream and
-// identifies them (closeDBFile, loadConfig, openDBFile, checkFileHeader,
-// which prints the file listing), then empties the data window. Returns 0,
-// or 1 when the stream is null or a file did not open.
-int openSessionFiles(SessionContext& ctx, FILE* config);
+// identifies them: closeDBFile, loadConfig, openDBFile, leaves out the
+// entries that repeat an earlier file, checks each file's own header against
+// the session's block size and byte order, then checkFileHeader (which
+// prints the file listing) and empties the data window. With
+// adoptHeaderLayout (the user never chose a block size or byte order) the
+// session takes both from the first header found, saying so when that
+// changes them; otherwise they stay. Either way each file whose header
+// shows other values is warned about.
+int openSessionFiles(SessionContext& ctx, FILE* config, bool adoptHeaderLayout = false);
 
 // A session on its own, for the programs that drive the decoders outside the
 // interpreter: the fuzz targets, the tests and the benchmarks.
@@ -42,8 +51,8 @@ struct HarnessSession {
   SessionResources res;
 };
 
-// startSession with the byte order, then openSessionFiles. Returns 0, or 1
-// when the stream is null or a file did not open; closeHarnessSession
+// startSession with the byte order, then openSessionFiles keeping both
+// settings. Returns what openSessionFiles returns; closeHarnessSession
 // releases the session either way.
 int openHarnessSession(HarnessSession& s, FILE* config, uint32_t blockSize, uint32_t windowBytes,
                        uint8_t byteOrder);

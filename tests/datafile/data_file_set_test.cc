@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "format/block_layout.h"
 #include "tests/support/session_fixture.h"
@@ -94,6 +95,10 @@ TEST(DataFileSet, IndexFindsTheLaterOfTwoEqualNumbers) {
   TestSession s;
   mkdb::FileImage a = builtFile(dir, "a.dbf", 8, 5), b = builtFile(dir, "b.dbf", 8, 5);
   b.runs[0].objd = 8888;
+  // OPEN leaves out a second header with file number 5; b's header names
+  // another block size, so only its blocks say 5.
+  b.headerBlockSize = 16384;
+  mkdb::addFileHeader(b);
   for (auto* f : {&a, &b}) ASSERT_EQ(0, mkdb::writeDataFile(*f));
   s.open(dir, a.path + "\n" + b.path + "\n");
   EXPECT_EQ(1, getFileIndex(*s.set, 5));
@@ -131,6 +136,40 @@ TEST(Identification, HeaderBlockSizeOtherThanTheSessions) {
   ASSERT_EQ(0, mkdb::writeDataFile(f));
   EXPECT_EQ(listingHeading() + "Y    0    6 a2   8192         19        0     0 " + f.path + "\n",
             s.open(dir, f.path + "\n"));
+}
+
+TEST(Identification, FileHeaderFoundAtItsOwnBlockSizeAndByteOrder) {
+  TempDir dir;
+  std::string config;
+  std::vector<FileHeaderLayout> expected;
+  for (uint32_t size = 2048; size <= 32768; size *= 2) {
+    for (uint8_t order : {mkdb::kLittle, mkdb::kBig}) {
+      const uint16_t rfn = static_cast<uint16_t>(expected.size() + 1);
+      mkdb::FileImage f = builtFile(dir, "f" + std::to_string(rfn) + ".dbf", 4, rfn, size, order);
+      f.hsize = order == mkdb::kBig ? 4096 : 0;
+      ASSERT_EQ(0, mkdb::writeDataFile(f));
+      config += f.path + " " + std::to_string(f.hsize) + "\n";
+      expected.push_back({true, static_cast<uint16_t>(size), order, rfn});
+    }
+  }
+  // No header: one that names another block size, a file of one block, none.
+  mkdb::FileImage odd = builtFile(dir, "odd.dbf", 4, 40);
+  odd.headerBlockSize = 4096;
+  mkdb::addFileHeader(odd);
+  ASSERT_EQ(0, mkdb::writeDataFile(odd));
+  dir.write("one.dbf", std::string(8192, '\x0b'));
+  config += odd.path + "\n" + dir.file("one.dbf") + "\n" + dir.file("gone.dbf") + "\n";
+  expected.insert(expected.end(), 3, FileHeaderLayout{});
+  TestSession s;
+  s.open(dir, config);
+  ASSERT_EQ(expected.size(), s.set->count);
+  for (int p = 0; p < s.set->count; p++) {
+    const FileHeaderLayout h = findFileHeader(*s.set, nullptr, p);
+    EXPECT_EQ(expected[p].found, h.found) << p;
+    EXPECT_EQ(expected[p].blockSize, h.blockSize) << p;
+    EXPECT_EQ(expected[p].byteOrder, h.byteOrder) << p;
+    EXPECT_EQ(expected[p].rfn, h.rfn) << p;
+  }
 }
 
 TEST(Identification, PassesOverCorruptAndBadBlocks) {

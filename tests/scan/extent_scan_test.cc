@@ -381,6 +381,10 @@ TEST(SharedFileNumbers, EachFileIsWalkedOverItsOwnBlocks) {
   mkdb::addDataRun(f, 10, 2, 100);
   mkdb::FileImage g = newFile(dir, "b.dbf", 4, 40);
   mkdb::addDataRun(g, 20, 3, 200);
+  // OPEN leaves out a second header with file number 4; b's header names
+  // another block size, so only its blocks say 4.
+  g.headerBlockSize = 16384;
+  mkdb::addFileHeader(g);
   ASSERT_EQ(0, mkdb::writeDataFile(f));
   ASSERT_EQ(0, mkdb::writeDataFile(g));
   s.open(dir, configOf({f, g}));

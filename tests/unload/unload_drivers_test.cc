@@ -116,6 +116,52 @@ TEST_F(Drivers, ThreeExtentsReadExactlyTheirBlocksInMapOrder) {
   }
 }
 
+// Blocks the maps name but that cannot be read are counted by cause, each
+// block once, whichever driver reads them; blocks that read are not.
+TEST_F(Drivers, UnreadableBlocksAreCountedByCause) {
+  rowsIn(40, 4);
+  rowsIn(115, 5);
+  const mkdb::FileImage elsewhere = builtFile(dir, "z.dbf", 50, kRfn + 5);  // never opened
+  mkdb::SegmentPlan plan;
+  plan.block = 5;
+  plan.objd = kObjd;
+  plan.extents = {mkdb::extentAt(f(), 40, 4), mkdb::extentAt(elsewhere, 10, 6),
+                  mkdb::extentAt(f(), 115, 10)};
+  ASSERT_EQ(0, mkdb::addSegmentHeader(f(), plan));
+  open();
+  ASSERT_EQ(0, mkdb::flipFileByte(f().path, 41ull * 8192 + 300));
+  s.ctx.blockCheck = 1;
+  BlockTally tally;
+  s.ctx.blockTally = &tally;
+  loadHeader(5);
+  EXPECT_EQ(join({{40}, range(42, 2), range(115, 5)}), blocksOf(extentRows().bytes));
+  EXPECT_EQ(20u, tally.named);
+  EXPECT_EQ(6u, tally.unreadable[kUnreadableNoFile]);
+  EXPECT_EQ(5u, tally.unreadable[kUnreadableBeyondEnd]);
+  EXPECT_EQ(1u, tally.unreadable[kUnreadableChecksum]);
+  EXPECT_EQ(0u, tally.unreadable[kUnreadableReadFailed]);
+  EXPECT_EQ(kRfn + 5u, tally.exampleFile[kUnreadableNoFile][0]);
+  EXPECT_EQ(10u, tally.exampleBlock[kUnreadableNoFile][0]);
+  EXPECT_EQ(120u, tally.exampleBlock[kUnreadableBeyondEnd][0]);
+  EXPECT_EQ(41u, tally.exampleBlock[kUnreadableChecksum][0]);
+  EXPECT_EQ("Warning: 12 of 20 blocks could not be read; rows stored in them are missing.\n"
+            "  file not open: 6 blocks, first 9/10 9/11 9/12 9/13\n"
+            "  beyond the end of its file: 5 blocks, first 4/120 4/121 4/122 4/123\n"
+            "  checksum rejected: 1 blocks, first 4/41\n",
+            capture([&](FILE* out) { printBlockTally(out, tally, true); }).bytes);
+
+  // The same through an extent list: a file that is not open, and the blocks
+  // past the end.
+  BlockTally listed;
+  s.ctx.blockTally = &listed;
+  byExtent({kObjd, static_cast<uint16_t>(kRfn + 5), 10, 6});
+  byExtent({kObjd, kRfn, 118, 4});
+  EXPECT_EQ(10u, listed.named);
+  EXPECT_EQ(6u, listed.unreadable[kUnreadableNoFile]);
+  EXPECT_EQ(2u, listed.unreadable[kUnreadableBeyondEnd]);
+  s.ctx.blockTally = nullptr;
+}
+
 TEST_F(Drivers, ExtentMapBlocksAreFollowedToTheEnd) {
   for (uint8_t type : {16, 35}) {
     files.clear();

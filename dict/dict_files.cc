@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/file_name.h"
 #include "dict/dict_output.h"
 
 namespace {
@@ -445,9 +446,10 @@ void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, ui
       fprintf(out, "   %s \n", o.name);
     else if (o.subname[0] != 0)
       fprintf(out, " UNLOAD TABLE %s.%s PARTITION %s TO %s_%s.%s;\n", userName, o.name, o.subname,
-              o.name, o.subname, ext);
+              safeFileName(o.name).c_str(), safeFileName(o.subname).c_str(), ext);
     else
-      fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, o.name, o.name, ext);
+      fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, o.name,
+              safeFileName(o.name).c_str(), ext);
     return true;
   });
 }

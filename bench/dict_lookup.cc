@@ -139,12 +139,12 @@ int main() {
   writeDictionary();
   printf("  dictionary: %u objects, %u column lines, written in %.2f s\n", kObjects,
          kObjects * kColumnsPerTable, secondsSince(t0));
+  auto ctx = std::make_unique<SessionContext>();
   t0 = std::chrono::steady_clock::now();
-  hashDictColumnMap();
+  hashDictColumnMap(*ctx);
   printf("  hashDictColumnMap (100 buckets):             %8.2f s\n", secondsSince(t0));
   const long rssBefore = maxRssKiB(RUSAGE_SELF);
 
-  auto ctx = std::make_unique<SessionContext>();
   auto desc = std::make_unique<TableDescriptor>();
   std::mt19937 rng(42);
   std::vector<uint32_t> random;

@@ -159,7 +159,7 @@ void runScanCommand(ZUTState& st) {
     printDate();
     hashLobBlockMap();
     hashLobIndexMap();
-    hashDictColumnMap();
+    hashDictColumnMap(st.ctx);
     printDate();
   } else if (kindIs(a.kind, "BLOCK")) {
     runListing(st, a, scanBlockTypes);

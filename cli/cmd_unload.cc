@@ -282,7 +282,7 @@ void runUnloadCommand(ZUTState& st) {
     request.objd = args->objd;
     request.table = args->cluster;
     printDate();
-    buildDictionary(ctx, st.outputBuffer, kOutputBufferSize, request);
+    if (!buildDictionary(ctx, st.outputBuffer, kOutputBufferSize, request)) st.commandFailed = true;
     printDate();
   } else if (args->table[0] != 0) {
     unloadTable(st, *args);

@@ -2,14 +2,17 @@
 
 #include <vector>
 
+#include "core/file_name.h"
 #include "export/dmp_writer.h"
 
 namespace {
 
+// A name as part of a script or control file name: safe as a file name, and
+// without "$", which shells and SQL*Loader command lines would expand.
 std::string fileNamePart(const std::string& name) {
-  std::string out = name;
+  std::string out = safeFileName(name);
   for (char& c : out)
-    if (c == '$' || c == '/') c = '_';
+    if (c == '$') c = '_';
   return out;
 }
 

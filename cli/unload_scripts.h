@@ -13,8 +13,9 @@
 // dictionary name.
 std::string scriptBaseName(const char* asName, const char* tableName);
 // "%s_syntax.sql" and "%s_sqlldr.ctl" / "%s_%s_sqlldr.ctl" (with the
-// partition), each "$" replaced by "_". A "/" is replaced too, so that the
-// files always land in the working directory whatever the table is called.
+// partition), the names made safe by safeFileName and each "$" replaced by
+// "_", so that the files always land in the working directory whatever the
+// table is called.
 std::string createScriptName(const std::string& base);
 std::string controlFileName(const std::string& base, const char* partition);
 

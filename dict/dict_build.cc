@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dict/dict_files.h"
+#include "dict/dict_output.h"
 #include "unload/unload_drivers.h"
 #include "scan/extent_scan.h"
 
@@ -63,24 +64,6 @@ void printBootstrapTable(const char* name, FILE* out, SessionContext& ctx, int d
   ctx.outputStyle = savedStyle;
 }
 
-// A dictionary output file, fully buffered through the shared buffer;
-// nullptr when it cannot be opened.
-FILE* openDictOutput(const char* path, const char* mode, char* buffer, size_t size) {
-  FILE* f = fopen(path, mode);
-  if (f != nullptr && buffer != nullptr) {
-    memset(buffer, 0, size);
-    setvbuf(f, buffer, _IOFBF, size);
-  }
-  return f;
-}
-
-void closeDictOutput(FILE* f) {
-  if (f == stdout)
-    fflush(stdout);
-  else if (f != nullptr)
-    fclose(f);
-}
-
 // Per-step preparation; returns the output style to restore afterwards.
 uint8_t beginDictStep(SessionContext& ctx) {
   ctx.rowAddress = 0;
@@ -92,31 +75,80 @@ uint8_t beginDictStep(SessionContext& ctx) {
 
 using BootstrapReader = void (*)(FILE*, SessionContext&, int, int, uint16_t, uint32_t, int);
 
-// One bootstrap file: created anew and filled by its reader, or the rows on
-// standard output when it cannot be created. Returns true when the file
-// was written.
-bool writeBootstrapFile(const char* path, BootstrapReader reader, SessionContext& ctx,
-                        char* buffer, size_t size, const DictBuildRequest& r) {
-  FILE* f = openDictOutput(path, "wb+", buffer, size);
-  reader(f != nullptr ? f : stdout, ctx, r.deleted, r.committed, r.file, r.objd, r.table);
-  closeDictOutput(f != nullptr ? f : stdout);
-  return f != nullptr;
+// The rows of one bootstrap table into the replacement of its file, or on
+// standard output when the replacement cannot be created. True when the
+// replacement holds at least one row and every write to it so far
+// succeeded; otherwise the old file stays as it was, after a message saying
+// why.
+bool fillBootstrapFile(DictFileReplacement& file, const char* table, BootstrapReader reader,
+                       SessionContext& ctx, char* buffer, size_t size,
+                       const DictBuildRequest& r) {
+  const bool opened = file.open(ctx, buffer, size);
+  ctx.rowsUnloaded = 0;
+  reader(opened ? file.stream() : stdout, ctx, r.deleted, r.committed, r.file, r.objd, r.table);
+  if (!opened) fflush(stdout);
+  if (ctx.rowsUnloaded == 0) {
+    file.discard();
+    printf("No rows of %s found; %s left as it was.\n", table, file.path());
+    return false;
+  }
+  return opened && file.flush();
 }
 
-// A follow-on table into a file opened with mode; skipped when it is not in
-// the dictionary files or the file cannot be opened.
-void writeFollowOnTable(const char* name, const char* path, const char* mode, SessionContext& ctx,
-                        char* buffer, size_t size, const DictBuildRequest& r) {
-  const DictTableProjection* p = findDictProjection(name);
-  if (p == nullptr) return;
+// Where a follow-on table lives, from the object file and the table file at
+// tablePath; false when either does not know it.
+bool findFollowOnTable(const char* name, const char* tablePath, DictTableEntry& table) {
   DictObjectEntry object;
   object.resolvedId = 0;
+  return getORASYSOBJ(object, 0, name, "") && getORASYSTAB(table, object.objId, tablePath);
+}
+
+// The rows of a follow-on table appended to out; skipped when the table is
+// not in the dictionary files.
+void printFollowOnTable(const char* name, const char* tablePath, FILE* out, SessionContext& ctx,
+                        const DictBuildRequest& r) {
+  const DictTableProjection* p = findDictProjection(name);
   DictTableEntry table;
-  if (!getORASYSOBJ(object, 0, name, "") || !getORASYSTAB(table, object.objId)) return;
-  FILE* f = openDictOutput(path, mode, buffer, size);
-  if (f == nullptr) return;
-  printDictFollowOnTable(f, ctx, *p, table, r.deleted, r.committed);
-  closeDictOutput(f);
+  if (p == nullptr || !findFollowOnTable(name, tablePath, table)) return;
+  printDictFollowOnTable(out, ctx, *p, table, r.deleted, r.committed);
+}
+
+bool buildUsersOrObjects(const char* table, const char* path, BootstrapReader reader,
+                         SessionContext& ctx, char* buffer, size_t size,
+                         const DictBuildRequest& r) {
+  DictFileReplacement file(path);
+  return fillBootstrapFile(file, table, reader, ctx, buffer, size, r) && file.commit();
+}
+
+// TAB$ with the follow-on tables appended. They are found through the new
+// TAB$ rows, so each is looked up in the replacement as written so far.
+bool buildTables(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
+  DictFileReplacement file(kDictTableFile);
+  if (!fillBootstrapFile(file, "TAB$", printSYSTAB8I, ctx, buffer, size, r)) return false;
+  for (const char* name : kTableFollowOns) {
+    printFollowOnTable(name, file.tempPath(), file.stream(), ctx, r);
+    if (!file.flush()) return false;
+  }
+  return file.commit();
+}
+
+// COL$ with its bucket files, then COLTYPE$ into its own file. COLTYPE$
+// belongs to the group: it is read only once COL$ gave rows, and then an
+// empty COLTYPE$ is the truth (a database without object columns).
+bool buildColumns(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
+  {
+    DictFileReplacement file(kDictColumnFile);
+    if (!fillBootstrapFile(file, "COL$", printSYSCOL8I, ctx, buffer, size, r) || !file.close() ||
+        !hashDictColumnMap(ctx, file.tempPath()) || !file.commit())
+      return false;
+  }
+  const DictTableProjection* p = findDictProjection("COLTYPE$");
+  DictTableEntry table;
+  if (p == nullptr || !findFollowOnTable("COLTYPE$", kDictTableFile, table)) return true;
+  DictFileReplacement file(kDictColumnTypeFile);
+  if (!file.open(ctx, buffer, size)) return true;
+  printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
+  return file.commit();
 }
 
 }  // namespace
@@ -186,7 +218,7 @@ uint8_t dictBuildSteps(const char* target) {
   return 0;
 }
 
-void buildDictionary(SessionContext& ctx, char* buffer, size_t size,
+bool buildDictionary(SessionContext& ctx, char* buffer, size_t size,
                      const DictBuildRequest& r) {
   const uint8_t steps = dictBuildSteps(r.target);
   ctx.rowLimit = kNoRowLimit;
@@ -197,29 +229,27 @@ void buildDictionary(SessionContext& ctx, char* buffer, size_t size,
   setDefaultUnloadTags(ctx);
   ctx.rowAddress = 0;
 
+  bool ok = true;
   if (steps & kBuildUsers) {
     const uint8_t style = beginDictStep(ctx);
-    writeBootstrapFile(kDictUserFile, printSYSUSER8I, ctx, buffer, size, r);
+    ok = buildUsersOrObjects("USER$", kDictUserFile, printSYSUSER8I, ctx, buffer, size, r) && ok;
     ctx.outputStyle = style;
   }
   if (steps & kBuildObjects) {
     const uint8_t style = beginDictStep(ctx);
-    writeBootstrapFile(kDictObjectFile, printSYSOBJ8I, ctx, buffer, size, r);
+    ok = buildUsersOrObjects("OBJ$", kDictObjectFile, printSYSOBJ8I, ctx, buffer, size, r) && ok;
     ctx.outputStyle = style;
   }
   if (steps & kBuildTables) {
     const uint8_t style = beginDictStep(ctx);
     memset(ctx.columnTypes, kColSkip, sizeof ctx.columnTypes);
-    writeBootstrapFile(kDictTableFile, printSYSTAB8I, ctx, buffer, size, r);
-    for (const char* name : kTableFollowOns)
-      writeFollowOnTable(name, kDictTableFile, "ab+", ctx, buffer, size, r);
+    ok = buildTables(ctx, buffer, size, r) && ok;
     ctx.outputStyle = style;
   }
   if (steps & kBuildColumns) {
     const uint8_t style = beginDictStep(ctx);
-    if (writeBootstrapFile(kDictColumnFile, printSYSCOL8I, ctx, buffer, size, r))
-      hashDictColumnMap();
-    writeFollowOnTable("COLTYPE$", kDictColumnTypeFile, "wb+", ctx, buffer, size, r);
+    ok = buildColumns(ctx, buffer, size, r) && ok;
     ctx.outputStyle = style;
   }
+  return ok;
 }

@@ -84,12 +84,16 @@ struct DictBuildRequest {
 // UNLOAD TABLE USER$ / OBJ$ / TAB$ / COL$ / DICT$: writes the dictionary
 // files under ZUTDICT in the order users, objects, tables (with the
 // follow-on tables appended), columns (with the bucket files and
-// ZUTTYP.TXT). Each file is fully buffered through outputBuffer
-// (outputBufferSize bytes; null lets stdio choose). A file that cannot be
-// created sends the rows of a bootstrap reader to standard output and skips
-// a follow-on table. The row limit is lifted, ROW_ADDRESS is left 0, the
-// output style is text during each step and restored after it. Fields are
-// separated by "," and rows end with a line feed whatever the session's
-// tags were; the tags are left that way.
-void buildDictionary(SessionContext& ctx, char* outputBuffer, size_t outputBufferSize,
+// ZUTTYP.TXT). Each file is written under a temporary name, fully buffered
+// through outputBuffer (outputBufferSize bytes; null lets stdio choose), and
+// put in place of the old one only when its table gave at least one row
+// (ZUTTYP.TXT: when COL$ did) and every write succeeded; otherwise the old file stays, after "No rows of
+// <table> found; <file> left as it was." or "  Write error on <file>:
+// <reason>". A file that cannot be created sends the rows of a bootstrap
+// reader to standard output and skips a follow-on table. The row limit is
+// lifted, ROW_ADDRESS is left 0, the output style is text during each step
+// and restored after it. Fields are separated by "," and rows end with a
+// line feed whatever the session's tags were; the tags are left that way.
+// Returns false when any file of the build was not put in place.
+bool buildDictionary(SessionContext& ctx, char* outputBuffer, size_t outputBufferSize,
                      const DictBuildRequest& request);

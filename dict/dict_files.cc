@@ -5,9 +5,13 @@
 #include <cctype>
 #include <cstring>
 #include <algorithm>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+#include "core/file_name.h"
+#include "dict/dict_output.h"
 
 namespace {
 
@@ -236,8 +240,8 @@ int getORASYSIndexOBJ(DictObjectEntry& object, uint32_t ownerId, const char* nam
   return findObjectByName(ObjectKind::Index, object, ownerId, name, subname ? subname : "");
 }
 
-int getORASYSTAB(DictTableEntry& table, uint32_t objId) {
-  const int found = findDictRecord(kDictTableFile, parseORASYSTAB, table, [&](const DictTableEntry& t) {
+int getORASYSTAB(DictTableEntry& table, uint32_t objId, const char* path) {
+  const int found = findDictRecord(path, parseORASYSTAB, table, [&](const DictTableEntry& t) {
     return t.objId == objId && t.dataObjId != 0;
   });
   if (!found) {
@@ -372,18 +376,20 @@ void getColumnBucketName(char* path, size_t size, uint32_t objId) {
   snprintf(path, size, ZUT_DICT_DIR "/ZUTCOLMAP%02u.TXT", objId % kColumnBucketCount);
 }
 
-void hashDictColumnMap() {
-  FILE* in = openDictFile(kDictColumnFile);
-  if (in == nullptr) return;
-  FILE* buckets[kColumnBucketCount] = {};
-  bool all = true;
-  for (int i = 0; i < kColumnBucketCount; i++) {
+bool hashDictColumnMap(const SessionContext& ctx, const char* columnPath) {
+  FILE* in = openDictFile(columnPath);
+  if (in == nullptr) return true;
+  std::vector<std::unique_ptr<DictFileReplacement>> buckets;
+  bool ok = true;
+  for (int i = 0; i < kColumnBucketCount && ok; i++) {
     char path[64];
     getColumnBucketName(path, sizeof path, static_cast<uint32_t>(i));
-    buckets[i] = fopen(path, "wb");
-    if (buckets[i] == nullptr) all = false;
+    buckets.push_back(std::make_unique<DictFileReplacement>(path));
+    ok = buckets.back()->open(ctx);
+    if (!ok && buckets.back()->openError() != 0)
+      printf("  Write error on %s: %s\n", path, strerror(buckets.back()->openError()));
   }
-  if (all) {
+  if (ok) {
     // Whole lines are copied, however long, so that a long line never turns
     // into pieces that look like lines of their own; the readers ignore it.
     std::string line;
@@ -404,12 +410,13 @@ void hashDictColumnMap() {
       // always lands in the bucket its reader opens.
       std::string field = line.substr(p, q - p);
       uint32_t objId = static_cast<uint32_t>(parseDecimalPrefix(field.c_str(), 20));
-      fwrite(line.data(), 1, line.size(), buckets[objId % kColumnBucketCount]);
+      fwrite(line.data(), 1, line.size(), buckets[objId % kColumnBucketCount]->stream());
     }
+    for (auto& b : buckets) ok = ok && b->close();
+    for (auto& b : buckets) ok = ok && b->commit();
   }
-  for (FILE* b : buckets)
-    if (b != nullptr) fclose(b);
   fclose(in);
+  return ok;
 }
 
 void listUserName(FILE* out) {
@@ -439,9 +446,10 @@ void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, ui
       fprintf(out, "   %s \n", o.name);
     else if (o.subname[0] != 0)
       fprintf(out, " UNLOAD TABLE %s.%s PARTITION %s TO %s_%s.%s;\n", userName, o.name, o.subname,
-              o.name, o.subname, ext);
+              safeFileName(o.name).c_str(), safeFileName(o.subname).c_str(), ext);
     else
-      fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, o.name, o.name, ext);
+      fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, o.name,
+              safeFileName(o.name).c_str(), ext);
     return true;
   });
 }

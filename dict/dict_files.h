@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/field_scanner.h"
+#include "core/session_context.h"
 
 constexpr int kDictNameSize = 64;       // text fields: 63 characters and a NUL
 constexpr int kDictMaxLineLength = 128;  // longer lines are ignored whole
@@ -125,8 +126,9 @@ int getORASYSTableOBJ(DictObjectEntry& object, uint32_t ownerId, const char* nam
 int getORASYSIndexOBJ(DictObjectEntry& object, uint32_t ownerId, const char* name,
                       const char* subname);
 // First entry with this obj# and a non-zero dataobj#; on failure the entry's
-// numbers are cleared.
-int getORASYSTAB(DictTableEntry& table, uint32_t objId);
+// numbers are cleared. path: the table file to read (the dictionary build
+// reads the one it is writing).
+int getORASYSTAB(DictTableEntry& table, uint32_t objId, const char* path = kDictTableFile);
 int getORASYSCOLTYPE(DictColumnTypeEntry& coltype, uint32_t objId, uint32_t colId,
                      uint32_t intColId);
 // Fills adtKind, typeOwner and typeName of a column of a named type (type#
@@ -136,8 +138,12 @@ int getORASYSCOLOIDTYPE(DictColumnEntry& column);
 // whatever the number of columns.
 void resolveColumnTypes(DictColumnEntry* columns, size_t count);
 
-// Splits ZUTCOL.TXT into ZUTCOLMAP00.TXT .. ZUTCOLMAP99.TXT by obj# modulo 100.
-void hashDictColumnMap();
+// Splits ZUTCOL.TXT (or the column file at columnPath) into ZUTCOLMAP00.TXT
+// .. ZUTCOLMAP99.TXT by obj# modulo 100. The buckets are written under
+// temporary names and replace the old ones only when all of them were
+// written whole; false (the old buckets kept) after a message otherwise.
+// A missing column file changes nothing and is no failure.
+bool hashDictColumnMap(const SessionContext& ctx, const char* columnPath = kDictColumnFile);
 // "ZUTDICT/ZUTCOLMAP%02d.TXT" for the bucket of this obj#; size >= 32.
 void getColumnBucketName(char* path, size_t size, uint32_t objId);
 

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "core/file_name.h"
 #include "dict/dict_files.h"
 
 namespace {
@@ -128,7 +129,7 @@ int findGuessTable(FILE* out, const ColumnStats& stats, const GuessedTableList& 
   fprintf(out, "## Guess : %s.%s , Match Count = %d/%d, Score = %d%%\n", best->owner, best->table,
           bestMatches, best->columnCount, bestMatches * 100 / withValues);
   fprintf(out, "## UNLOAD TABLE %s.%s OBJECT %u TO %s_%u.TXT;\n", best->owner, best->table,
-          stats.objd, best->table, stats.objd);
+          stats.objd, safeFileName(best->table).c_str(), stats.objd);
   return 1;
 }
 

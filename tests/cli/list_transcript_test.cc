@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <set>
 #include <string>
 
 #include "values/charset.h"
@@ -101,6 +103,42 @@ TEST(ListTranscript, ToFile) {
             " UNLOAD TABLE SCOTT.SALES PARTITION P2023 TO SALES_P2023.txt;\n"
             " UNLOAD TABLE SCOTT.SALES PARTITION SP1 TO SALES_SP1.txt;\n",
             d.read("tables.txt"));
+}
+
+std::set<std::string> filesIn(const std::string& dir) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    names.insert(e.path().filename().string());
+  return names;
+}
+
+// Names from the dictionary never choose where files go: the script LIST
+// writes and the unloads it runs stay in the working directory, under the
+// names made safe.
+TEST(ListTranscript, DictionaryNamesNeverLeaveTheWorkingDirectory) {
+  TempDir d;
+  const std::string work = d.file("a/b");
+  std::filesystem::create_directories(work);
+  DictionaryRows r;
+  const std::vector<DictColumnSpec> id = {{"ID", 2, 22, {}, {}}};
+  addDictTable(r, "SCOTT", "../../escaped", {73181, 4, 4, 130, 0}, id, 73181);
+  addDictTable(r, "SCOTT", "CTL\x01" "NAME", {73182, 4, 4, 140, 0}, id, 73182);
+  addDictPartition(r, "SCOTT", "../../escaped", "../p1", {73183, 4, 4, 150, 0}, 19, 73183);
+  ASSERT_TRUE(writeDictionaryFiles(work + "/ZUTDICT", r));
+  EXPECT_EQ(0, runZut(work, "LIST TABLE SCOTT TO list.sql\n@list.sql\nEXIT\n").status);
+  EXPECT_EQ(" UNLOAD TABLE SCOTT.../../escaped TO _._.._escaped.txt;\n"
+            " UNLOAD TABLE SCOTT.CTL\x01" "NAME TO CTL_NAME.txt;\n"
+            " UNLOAD TABLE SCOTT.../../escaped PARTITION ../p1 TO _._.._escaped__._p1.txt;\n",
+            d.read("a/b/list.sql"));
+  EXPECT_EQ(std::set<std::string>{"a"}, filesIn(d.path()));
+  EXPECT_EQ(std::set<std::string>{"b"}, filesIn(d.file("a")));
+  EXPECT_EQ((std::set<std::string>{"ZUTDICT", "LOBDATA", "list.sql", "_._.._escaped.txt",
+                                   "_._.._escaped_syntax.sql", "_._.._escaped_sqlldr.ctl",
+                                   "CTL_NAME.txt", "CTL_NAME_syntax.sql", "CTL_NAME_sqlldr.ctl",
+                                   "_._.._escaped__._p1.txt", "_._.._escaped__._p1_sqlldr.ctl"}),
+            filesIn(work));
+  EXPECT_NE(std::string::npos,
+            d.read("a/b/_._.._escaped__._p1_sqlldr.ctl").find("INFILE '_._.._escaped__._p1.txt'"));
 }
 
 TEST(ListTranscript, Charset) {

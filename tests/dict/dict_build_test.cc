@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -297,6 +299,49 @@ TEST(DictBuild, MkdbSystemFileServesTheDemo) {
   ASSERT_NE(nullptr, demo.table("DEPT"));
   EXPECT_EQ(mkdb::demoTableText(*demo.table("DEPT")), d.read("dept.txt"));
   EXPECT_EQ("0,SYS,\n1,SYSTEM,\n2,SCOTT,\n", d.read("ZUTDICT/ZUTUSR.TXT"));
+}
+
+// Every file under ZUTDICT by name, with its content.
+std::map<std::string, std::string> dictFiles(const SystemSetup& s) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(s.dir.file("ZUTDICT"))) {
+    const std::string name = e.path().filename().string();
+    files[name] = s.dict(name);
+  }
+  return files;
+}
+
+// A rebuild that finds nothing, or cannot write, keeps the good dictionary
+// whole (no temporary file left behind either) and fails the command.
+TEST(DictBuildKeepsGoodFiles, NoRowsLeaveEveryFileAsItWas) {
+  SystemSetup s(mkdb::kLittle, 8192, false);
+  s.session("UNLOAD TABLE DICT$;\n");
+  const auto good = dictFiles(s);
+  ASSERT_EQ(105u, good.size());
+  // Without the SYSTEM file open no dictionary table has a row.
+  const RunResult r = runZut(s.dir.path(), "WHENEVER ERROR EXIT 3\nUNLOAD TABLE DICT$;\nEXIT\n");
+  EXPECT_EQ(3, r.status);
+  EXPECT_EQ(zutBanner() + "ZUT> ZUT> <date>\n"
+            "No rows of USER$ found; ZUTDICT/ZUTUSR.TXT left as it was.\n"
+            "No rows of OBJ$ found; ZUTDICT/ZUTOBJ.TXT left as it was.\n"
+            "No rows of TAB$ found; ZUTDICT/ZUTTAB.TXT left as it was.\n"
+            "No rows of COL$ found; ZUTDICT/ZUTCOL.TXT left as it was.\n<date>\n",
+            maskDateLines(r.out));
+  EXPECT_EQ(good, dictFiles(s));
+}
+
+TEST(DictBuildKeepsGoodFiles, WriteErrorsLeaveEveryFileAsItWas) {
+  SystemSetup s(mkdb::kLittle, 8192, false);
+  s.session("UNLOAD TABLE DICT$;\n");
+  const auto good = dictFiles(s);
+  const RunResult r = runZutWithFileLimit(
+      s.dir.path(), s.settings + "OPEN sys.cfg\nWHENEVER ERROR EXIT 3\nUNLOAD TABLE DICT$;\n", 0);
+  EXPECT_EQ(3, r.status);
+  for (const char* name : {"ZUTUSR.TXT", "ZUTOBJ.TXT", "ZUTTAB.TXT", "ZUTCOL.TXT"})
+    EXPECT_NE(std::string::npos,
+              r.out.find(std::string("\n  Write error on ZUTDICT/") + name + ": File too large\n"))
+        << name << "\n" << r.out;
+  EXPECT_EQ(good, dictFiles(s));
 }
 
 TEST(DictBuildSteps, PrefixesAnyCase) {

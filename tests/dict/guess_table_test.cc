@@ -128,6 +128,14 @@ TEST(GuessMatching, BestTableIsPrinted) {
   EXPECT_EQ(guessLines("EMP", 8, 8, 100), match(s, l.list));
 }
 
+TEST(GuessMatching, TheSuggestedFileNameIsSafe) {
+  List l;
+  l.add(table("../up", {{2}}));
+  EXPECT_EQ("## Guess : SCOTT.../up , Match Count = 1/1, Score = 100%\n"
+            "## UNLOAD TABLE SCOTT.../up OBJECT 88123 TO _._up_88123.TXT;\n",
+            match(guessed({2}), l.list));
+}
+
 TEST(GuessMatching, NothingWithoutColumnsValuesOrTables) {
   List l;
   EXPECT_EQ("", match(guessed({2}), l.list));

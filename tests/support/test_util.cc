@@ -1,8 +1,11 @@
 #include "tests/support/test_util.h"
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +53,43 @@ RunResult runZut(const std::string& dir, const std::string& input, const std::st
   r.out = ss.str();
   unlink(inFile.c_str());
   unlink(outFile.c_str());
+  return r;
+}
+
+RunResult runZutWithFileLimit(const std::string& dir, const std::string& input,
+                              long maxFileBytes) {
+  RunResult r;
+  const std::string inFile = dir + "/.stdin";
+  {
+    std::ofstream f(inFile, std::ios::binary);
+    f << input;
+  }
+  int out[2];
+  if (pipe(out) != 0) return r;
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int in = open(inFile.c_str(), O_RDONLY);
+    const int null = open("/dev/null", O_WRONLY);
+    if (chdir(dir.c_str()) != 0 || in < 0 || null < 0) _exit(127);
+    dup2(in, 0);
+    dup2(out[1], 1);
+    dup2(null, 2);
+    close(out[0]);
+    signal(SIGXFSZ, SIG_IGN);  // a write beyond the limit fails instead of killing
+    const struct rlimit limit = {static_cast<rlim_t>(maxFileBytes),
+                                 static_cast<rlim_t>(maxFileBytes)};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    execl(ZUT_BINARY, ZUT_BINARY, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(out[1]);
+  char buf[4096];
+  ssize_t n;
+  while ((n = read(out[0], buf, sizeof buf)) > 0) r.out.append(buf, static_cast<size_t>(n));
+  close(out[0]);
+  int st = 0;
+  if (pid > 0 && waitpid(pid, &st, 0) == pid) r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+  unlink(inFile.c_str());
   return r;
 }
 

@@ -27,6 +27,12 @@ struct RunResult {
 RunResult runZut(const std::string& dir, const std::string& input,
                  const std::string& shellPrefix = "");
 
+// runZut with every file the tool writes limited to maxFileBytes: a write
+// beyond fails with EFBIG ("File too large"), as on a full disk. Standard
+// output is a pipe, so the transcript is not limited.
+RunResult runZutWithFileLimit(const std::string& dir, const std::string& input,
+                              long maxFileBytes);
+
 // The banner lines the tool starts with, so transcripts can be compared whole.
 std::string zutBanner();
 

@@ -56,8 +56,8 @@ TEST(Safety, AFailedWriteIsNeverSuccess) {
       << out;
   // A file-size limit cuts the output short: the rows after it are lost,
   // and so said.
-  RunResult r = runZut(d.dir.path(), "OPEN demo.cfg\nUNLOAD TABLE SCOTT.NOTES TO notes.txt;\n",
-                       "ulimit -f 4; trap '' XFSZ;");
+  RunResult r = runZutWithFileLimit(d.dir.path(),
+                                    "OPEN demo.cfg\nUNLOAD TABLE SCOTT.NOTES TO notes.txt;\n", 4096);
   EXPECT_NE(std::string::npos, r.out.find("  Write error on notes.txt: File too large\n")) << r.out;
   EXPECT_NE(std::string::npos, r.out.find("Unload failed after ")) << r.out;
   EXPECT_EQ(std::string::npos, r.out.find("Sucessfully")) << r.out;

@@ -35,7 +35,7 @@ std::string TempDir::read(const std::string& name) const {
   return ss.str();
 }
 
-RunResult runZut(const std::string& dir, const std::string& input, const std::string& shellPrefix) {
+RunResult runZut(const std::string& dir, const std::string& input) {
   RunResult r;
   std::string inFile = dir + "/.stdin";
   std::string outFile = dir + "/.stdout";
@@ -43,8 +43,7 @@ RunResult runZut(const std::string& dir, const std::string& input, const std::st
     std::ofstream f(inFile, std::ios::binary);
     f << input;
   }
-  std::string cmd = "cd '" + dir + "' && " + shellPrefix + " '" + ZUT_BINARY +
-                    "' < .stdin > .stdout 2>/dev/null";
+  std::string cmd = "cd '" + dir + "' && '" + ZUT_BINARY + "' < .stdin > .stdout 2>/dev/null";
   int st = system(cmd.c_str());
   r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
   std::ifstream f(outFile, std::ios::binary);

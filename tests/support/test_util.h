@@ -23,9 +23,7 @@ struct RunResult {
 };
 
 // Runs build/zut in dir with the given standard input; captures stdout.
-// shellPrefix runs in the same shell first (say, "ulimit -f 8;").
-RunResult runZut(const std::string& dir, const std::string& input,
-                 const std::string& shellPrefix = "");
+RunResult runZut(const std::string& dir, const std::string& input);
 
 // runZut with every file the tool writes limited to maxFileBytes: a write
 // beyond fails with EFBIG ("File too large"), as on a full disk. Standard

@@ -129,8 +129,8 @@ void runScanCommand(ZUTState& st) {
     runListing(st, a, scanHeaders);
   } else if (kindIs(a.kind, "DATABASE")) {
     printDate();
-    listExtentMapParallel(ctx);
-    listLobBlockMapParallel(ctx);
+    if (listExtentMapParallel(ctx) != 0) st.commandFailed = true;
+    if (listLobBlockMapParallel(ctx) != 0) st.commandFailed = true;
     printDate();
   } else if (kindIs(a.kind, "DATA")) {
     runListing(st, a, scanData);
@@ -149,11 +149,11 @@ void runScanCommand(ZUTState& st) {
     printDate();
   } else if (kindIs(a.kind, "PARALLELEXT")) {
     printDate();
-    listExtentMapParallel(ctx);
+    if (listExtentMapParallel(ctx) != 0) st.commandFailed = true;
     printDate();
   } else if (kindIs(a.kind, "PARALLELLOB")) {
     printDate();
-    listLobBlockMapParallel(ctx);
+    if (listLobBlockMapParallel(ctx) != 0) st.commandFailed = true;
     printDate();
   } else if (kindIs(a.kind, "MAP")) {
     printDate();

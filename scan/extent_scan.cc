@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "format/block_layout.h"
@@ -175,19 +176,29 @@ int listExtentMapParallel(SessionContext& ctx) {
   }
   bool done[kExtentWorkers];
   runScanWorkers(ctx, listExtentMapSerial, done);
-  FILE* out = createOutputFile(ctx, kExtentMapPath, "wb+");
-  if (out == nullptr) out = stdout;
+  OutputRefusal why = kOutputCreated;
+  FILE* out = createOutputFile(ctx, kExtentMapPath, "wb+", &why);
+  if (why == kOutputIsInput) return kExtentWorkers;
+  if (out == nullptr) {
+    printf("Cannot create %s: %s\n", kExtentMapPath, strerror(errno));
+    out = stdout;
+  }
   int failed = 0;
+  bool written = true;
   for (int k = 0; k < kExtentWorkers; k++) {
     if (!done[k]) {
       failed++;
       printf("  Extent scan worker %d failed; its part of the extent map may be missing.\n", k);
     }
     extentPiecePath(k, path, sizeof path);
-    appendPieceFile(path, out);
+    if (!appendPieceFile(path, out) && done[k]) written = false;
   }
-  if (out == stdout) fflush(stdout);
-  else fclose(out);
+  if (out == stdout) {
+    fflush(stdout);
+  } else if (fclose(out) != 0 || !written) {
+    printf("  Write error on %s: %s\n", kExtentMapPath, strerror(errno));
+    failed++;
+  }
   return failed;
 }
 

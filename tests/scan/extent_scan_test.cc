@@ -1,6 +1,6 @@
 // The block walks over builder files: extent runs, the parallel extent scan
-// against the serial one, the segment header search and listings, block
-// types, BIGFILE and files sharing a file number; the extent line parser.
+// against the serial one, the segment header search, BIGFILE and files
+// sharing a file number; the extent line parser.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,35 +16,10 @@
 #include "format/block_layout.h"
 #include "dump/block_listings.h"
 #include "scan/extent_scan.h"
+#include "tests/support/scan_files.h"
 #include "tests/support/session_fixture.h"
 
 namespace {
-
-void addSegment(mkdb::FileImage& f, uint32_t block, uint32_t objd, uint8_t type = 16) {
-  mkdb::SegmentPlan s;
-  s.type = type;
-  s.block = block;
-  s.objd = objd;
-  s.extents = {mkdb::extentAt(f, block + 1, 8)};
-  ASSERT_EQ(0, mkdb::addSegmentHeader(f, s));
-}
-
-mkdb::FileImage newFile(const TempDir& dir, const std::string& name, uint16_t rfn,
-                        uint32_t blocks) {
-  mkdb::FileImage f;
-  f.path = dir.file(name);
-  f.rfn = f.fileNumber = rfn;
-  f.blocks = blocks;
-  mkdb::addFileHeader(f);
-  return f;
-}
-
-// Opens the files in a fresh session; each must already be written.
-std::string configOf(const std::vector<mkdb::FileImage>& files) {
-  std::string c;
-  for (const mkdb::FileImage& f : files) c += f.path + "\n";
-  return c;
-}
 
 // File 4: object 74000 in blocks 130-134 then a segment header at 135, the
 // A A B A pattern at 140-143, a zero block, 74000 again at 145-146, a block of
@@ -210,53 +185,6 @@ TEST(ParseExtent, AcceptsWholeFieldsAndRejectsDamage) {
   EXPECT_EQ(1, parseORAEXTENT(e, none));
 }
 
-// Two files with segment headers and data blocks of several objects.
-struct HeaderFiles {
-  TempDir dir;
-  TestSession s;
-  mkdb::FileImage f, g;
-  HeaderFiles() {
-    f = newFile(dir, "a.dbf", 4, 120);
-    addSegment(f, 10, 74000);
-    addSegment(f, 30, 74001, 17);
-    mkdb::addDataRun(f, 40, 5, 74001);
-    mkdb::addDataRun(f, 45, 2, 74002);
-    mkdb::addDataBlock(f, 47, 74001, 2);
-    g = newFile(dir, "b.dbf", 5, 80);
-    addSegment(g, 20, 74001);
-    addSegment(g, 50, 74003, 35);
-    mkdb::addDataRun(g, 60, 3, 74001);
-    EXPECT_EQ(0, mkdb::writeDataFile(f));
-    EXPECT_EQ(0, mkdb::writeDataFile(g));
-    s.open(dir, configOf({f, g}));
-  }
-};
-
-std::vector<std::string> rdbaLines(const std::string& text) {
-  std::vector<std::string> r;
-  for (size_t at = text.find("RDBA="); at != std::string::npos; at = text.find("RDBA=", at + 1))
-    r.push_back(text.substr(at + 5, text.find(')', at) - at - 4));
-  return r;
-}
-
-TEST(SegmentHeaders, ListingWithAndWithoutObject) {
-  HeaderFiles h;
-  const std::string all = capture([&](FILE* out) { listSegmentHeader(out, h.s.ctx, 0, 0); });
-  EXPECT_EQ((std::vector<std::string>{"0x0100000a(4/10)", "0x0100001e(4/30)", "0x01400014(5/20)",
-                                      "0x01400032(5/50)"}),
-            rdbaLines(all));
-  EXPECT_NE(std::string::npos, all.find("type=0x11 "));
-  EXPECT_NE(std::string::npos, all.find("seg/obj=0x00012113=74003\n"));
-  // With an object only its first header, though file 5 has another.
-  EXPECT_EQ((std::vector<std::string>{"0x0100001e(4/30)"}),
-            rdbaLines(capture([&](FILE* out) { listSegmentHeader(out, h.s.ctx, 74001, 0); })));
-  EXPECT_EQ((std::vector<std::string>{"0x01400014(5/20)"}),
-            rdbaLines(capture([&](FILE* out) { listSegmentHeader(out, h.s.ctx, 74001, 5); })));
-  EXPECT_EQ((std::vector<std::string>{"0x01400014(5/20)", "0x01400032(5/50)"}),
-            rdbaLines(capture([&](FILE* out) { listSegmentHeader(out, h.s.ctx, 0, 5); })));
-  EXPECT_EQ("", capture([&](FILE* out) { listSegmentHeader(out, h.s.ctx, 0, 9); }));
-}
-
 TEST(SegmentHeaders, SearchWithAndWithoutAKnownBlock) {
   HeaderFiles h;
   SessionContext& c = h.s.ctx;
@@ -294,56 +222,6 @@ TEST(SegmentHeaders, SearchWithAndWithoutAKnownBlock) {
   c.blockCheck = 0;
   ASSERT_TRUE(scanSegmentHeader(c, 74001, 0));
   EXPECT_EQ(makeRDBA(4, 30), getBlockRDBA(c));
-}
-
-TEST(DataBlocks, BlocksPerRunWithoutObject) {
-  HeaderFiles h;
-  auto listed = [&](uint32_t objd, uint16_t file, uint32_t blocks) {
-    return rdbaLines(capture([&](FILE* out) { listDataBlock(out, h.s.ctx, objd, file, blocks); }));
-  };
-  // Runs: 74001 x5 (4/40-44), 74002 x2, 74001 x1, then 74001 x3 in file 5.
-  // The object of the last block printed carries over into the next file.
-  EXPECT_EQ((std::vector<std::string>{"0x01000028(4/40)", "0x0100002d(4/45)", "0x0100002f(4/47)"}),
-            listed(0, 0, 1));
-  EXPECT_EQ((std::vector<std::string>{"0x01000028(4/40)", "0x01000029(4/41)", "0x0100002d(4/45)",
-                                      "0x0100002e(4/46)", "0x0100002f(4/47)", "0x0140003c(5/60)"}),
-            listed(0, 0, 2));
-  EXPECT_EQ(11u, listed(0, 0, 0).size()) << "BLOCKS 0 lists every data block";
-  EXPECT_EQ(3u, listed(0, 5, 0).size());
-}
-
-TEST(DataBlocks, FirstBlocksOfOneObject) {
-  HeaderFiles h;
-  auto listed = [&](uint32_t objd, uint16_t file, uint32_t blocks) {
-    return rdbaLines(capture([&](FILE* out) { listDataBlock(out, h.s.ctx, objd, file, blocks); }));
-  };
-  EXPECT_EQ((std::vector<std::string>{"0x01000028(4/40)"}), listed(74001, 0, 0));
-  EXPECT_EQ((std::vector<std::string>{"0x01000028(4/40)"}), listed(74001, 0, 1));
-  const std::vector<std::string> seven = listed(74001, 0, 7);
-  ASSERT_EQ(7u, seven.size());
-  EXPECT_EQ("0x0100002f(4/47)", seven[5]);
-  EXPECT_EQ("0x0140003c(5/60)", seven[6]);
-  EXPECT_EQ(9u, listed(74001, 0, 100).size());
-  EXPECT_EQ((std::vector<std::string>{"0x0140003c(5/60)"}), listed(74001, 5, 0));
-  EXPECT_TRUE(listed(74009, 0, 5).empty());
-  // Segment headers of the object are not data blocks.
-  EXPECT_TRUE(listed(74000, 0, 5).empty());
-}
-
-TEST(BlockTypes, ExamplesPerTypeInAscendingOrder) {
-  HeaderFiles h;
-  const std::string five = capture([&](FILE* out) { listDataBlockType(out, h.s.ctx, 5); });
-  EXPECT_EQ(0u, five.find("type=0x00 (Unknown Block) \n"
-                          "  rdba=0x01400002, 0x01400003, 0x01400004, 0x01400005, 0x01400006, "
-                          "0x01400007, 0x01400008, 0x01400009, 0x0140000a, 0x0140000b\n"
-                          "type=0x06 (trans data) \n  rdba=0x0140003c, 0x0140003d, 0x0140003e\n"
-                          "type=0x10 (DATA SEGMENT HEADER - UNLIMITED) \n  rdba=0x01400014\n"
-                          "type=0x23 (PAGETABLE SEGMENT HEADER) \n  rdba=0x01400032\n"));
-  EXPECT_EQ(std::string::npos, five.find("0x010000"));
-  const std::string all = capture([&](FILE* out) { listDataBlockType(out, h.s.ctx, 0); });
-  EXPECT_NE(std::string::npos, all.find("type=0x11 (Unknown Block) \n  rdba=0x0100001e\n"));
-  EXPECT_NE(std::string::npos,
-            all.find("type=0x10 (DATA SEGMENT HEADER - UNLIMITED) \n  rdba=0x0100000a, 0x01400014\n"));
 }
 
 TEST(Bigfile, FileRestrictionsAreIgnoredAndAddressesArePlain) {

@@ -1,5 +1,7 @@
 #include "values/value_format.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "values/charset.h"
@@ -151,6 +153,23 @@ void printTIMESTAMP(FILE* stream, const SessionContext&, const unsigned char* va
 // flipped for positive values and every bit inverted for negative ones, so
 // that the bytes sort like the numbers. A first byte of 0x80 or above is a
 // positive value (clear the top bit); below 0x80, invert every bit.
+//
+// The value is written as the shortest text that reads back as the same
+// float or double (3.5, 0.1, 1e-10, 1.7e+308, -0); the special values as
+// Nan, Inf and -Inf.
+namespace {
+
+template <class Real>
+void writeReal(FILE* stream, Real v) {
+  if (std::isnan(v)) return writeBytes(stream, "Nan", 3);
+  if (std::isinf(v)) return v < 0 ? writeBytes(stream, "-Inf", 4) : writeBytes(stream, "Inf", 3);
+  char text[64];
+  const std::to_chars_result r = std::to_chars(text, text + sizeof text, v);
+  if (r.ec == std::errc()) writeBytes(stream, text, static_cast<size_t>(r.ptr - text));
+}
+
+}  // namespace
+
 void printBINARYFLOAT(FILE* stream, const SessionContext&, const unsigned char* value,
                       uint32_t length) {
   if (length == 4) {
@@ -158,13 +177,13 @@ void printBINARYFLOAT(FILE* stream, const SessionContext&, const unsigned char* 
     bits = (value[0] & 0x80) ? bits ^ 0x80000000u : ~bits;
     float f;
     memcpy(&f, &bits, sizeof f);
-    fprintf(stream, "%f", static_cast<double>(f));
+    writeReal(stream, f);
   } else if (length == 8) {
     uint64_t bits = static_cast<uint64_t>(readBigEndian32(value)) << 32 | readBigEndian32(value + 4);
     bits = (value[0] & 0x80) ? bits ^ 0x8000000000000000ull : ~bits;
     double d;
     memcpy(&d, &bits, sizeof d);
-    fprintf(stream, "%f", d);
+    writeReal(stream, d);
   }
 }
 

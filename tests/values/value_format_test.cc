@@ -4,8 +4,11 @@
 
 #include <iconv.h>
 
+#include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "export/dmp_writer.h"
@@ -19,9 +22,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string withPrintf(const char* format, double v) {
+std::string withPrintf(const char* format, int precision, double v) {
   char buf[512];
-  snprintf(buf, sizeof buf, format, v);
+  snprintf(buf, sizeof buf, format, precision, v);
   return buf;
 }
 
@@ -85,27 +88,97 @@ TEST(TimestampFormat, SevenElevenAndThirteenBytes) {
   EXPECT_EQ("", renderValue(Bytes(14, 100), kColTimestamp));
 }
 
-TEST(FloatFormat, PositiveAndNegativeValues) {
-  EXPECT_EQ("1.000000", renderValue({0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, kColBinaryDouble));
-  // Oracle's own bytes for BINARY_FLOAT -134.45.
-  EXPECT_EQ(withPrintf("%f", -134.45f), renderValue({0x3C, 0xF9, 0x8C, 0xCC}, kColBinaryFloat));
-  EXPECT_EQ("-134.449997", renderValue({0x3C, 0xF9, 0x8C, 0xCC}, kColBinaryFloat));
-  EXPECT_EQ("-2.500000", renderValue(encodeOracleBinaryDouble(-2.5), kColBinaryDouble));
-  EXPECT_EQ("0.000000", renderValue(encodeOracleBinaryFloat(0.0f), kColBinaryFloat));
-  // The length decides, not the type code.
-  EXPECT_EQ("1.000000", renderValue({0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, kColBinaryFloat));
+// Stored bytes and the expected text, worked out with Python's struct and
+// repr (shortest digits that read back), written as printf's %f or %e form,
+// whichever is shorter (%f on a tie).
+struct FloatCase {
+  Bytes stored;
+  const char* text;
+};
+
+TEST(FloatFormat, ShortestTextThatReadsBack) {
+  const FloatCase cases[] = {
+      {{0xC0, 0x60, 0x00, 0x00}, "3.5"},
+      {{0x3C, 0xF9, 0x8C, 0xCC}, "-134.45"},  // Oracle's own bytes for -134.45
+      {{0xBD, 0xFC, 0xD6, 0xEA}, "0.12345679"},
+      {{0xAE, 0xDB, 0xE6, 0xFF}, "1e-10"},
+      {{0xFF, 0x7F, 0xFF, 0xFF}, "3.4028235e+38"},
+      {{0xCB, 0x80, 0x00, 0x00}, "16777216"},
+      {{0x80, 0x00, 0x00, 0x01}, "1e-45"},
+      {{0xC0, 0x2D, 0xF8, 0x54}, "2.7182817"},
+      {{0x80, 0x00, 0x00, 0x00}, "0"},
+      {{0x7F, 0xFF, 0xFF, 0xFF}, "-0"},
+      {{0xFF, 0x80, 0x00, 0x00}, "Inf"},
+      {{0x00, 0x7F, 0xFF, 0xFF}, "-Inf"},
+      {{0xFF, 0xC0, 0x00, 0x00}, "Nan"},
+      {{0x00, 0x3F, 0xFF, 0xFF}, "Nan"},  // a NaN with its sign bit set
+      {{0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, "1"},
+      {{0x3F, 0xFB, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "-2.5"},
+      {{0xBD, 0xDB, 0x7C, 0xDF, 0xD9, 0xD7, 0xBD, 0xBB}, "1e-10"},
+      {{0xFF, 0xEE, 0x42, 0xD1, 0x30, 0x77, 0x3B, 0x76}, "1.7e+308"},
+      {{0xBF, 0xB9, 0x99, 0x99, 0x99, 0x99, 0x99, 0x9A}, "0.1"},
+      {{0xC0, 0x05, 0xBF, 0x0A, 0x8B, 0x14, 0x57, 0x69}, "2.718281828459045"},
+      {{0xBF, 0xBF, 0x9A, 0xDD, 0x37, 0x39, 0x63, 0x5F}, "0.123456789"},
+      {{0xC0, 0x59, 0, 0, 0, 0, 0, 0}, "100"},
+      {{0xC3, 0x41, 0xC3, 0x79, 0x37, 0xE0, 0x80, 0x00}, "1e+16"},
+      {{0x3E, 0xD1, 0x7B, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF}, "-1e+06"},
+      {{0xC1, 0x9D, 0x6F, 0x34, 0x54, 0x80, 0x00, 0x00}, "123456789.125"},
+      {{0x80, 0, 0, 0, 0, 0, 0, 0x01}, "5e-324"},
+      {{0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "-0"},
+      {{0xFF, 0xF0, 0, 0, 0, 0, 0, 0}, "Inf"},
+      {{0x00, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "-Inf"},
+      {{0xFF, 0xF8, 0, 0, 0, 0, 0, 0}, "Nan"},
+  };
+  for (const FloatCase& c : cases) {
+    // The length decides, not the type code.
+    EXPECT_EQ(c.text, renderValue(c.stored, kColBinaryFloat)) << c.text;
+    EXPECT_EQ(c.text, renderValue(c.stored, kColBinaryDouble)) << c.text;
+  }
   EXPECT_EQ("", renderValue({0xBF, 0xF0, 0, 0, 0}, kColBinaryDouble));
+  EXPECT_EQ("", renderValue({0xBF, 0xF0, 0}, kColBinaryFloat));
 }
 
-TEST(FloatFormat, RandomValuesRoundTrip) {
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<double> wide(-1e12, 1e12);
-  for (int i = 0; i < 3000; i++) {
-    double d = wide(rng);
-    float f = static_cast<float>(d);
-    ASSERT_EQ(withPrintf("%f", d), renderValue(encodeOracleBinaryDouble(d), kColBinaryDouble));
-    ASSERT_EQ(withPrintf("%f", static_cast<double>(f)),
-              renderValue(encodeOracleBinaryFloat(f), kColBinaryFloat));
+// The shortest %e text that reads back as the value, found by trying each
+// precision in turn.
+template <class Real>
+std::string shortestExponentText(Real v) {
+  for (int precision = 0;; precision++) {
+    const std::string t = withPrintf("%.*e", precision, static_cast<double>(v));
+    const Real back = std::is_same_v<Real, float> ? strtof(t.c_str(), nullptr)
+                                                  : strtod(t.c_str(), nullptr);
+    if (back == v || precision > 17) return t;
+  }
+}
+
+// Any value: the text reads back as the same bits and is no longer than the
+// shortest exponent form.
+TEST(FloatFormat, RandomValuesReadBackWithTheFewestDigits) {
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 20000; i++) {
+    const uint64_t bits = rng();
+    const uint32_t low = static_cast<uint32_t>(bits);
+    double d;
+    float f;
+    memcpy(&d, &bits, sizeof d);
+    memcpy(&f, &low, sizeof f);
+    if (!std::isfinite(d) || !std::isfinite(f)) continue;
+    const std::string dt = renderValue(encodeOracleBinaryDouble(d), kColBinaryDouble);
+    const std::string ft = renderValue(encodeOracleBinaryFloat(f), kColBinaryFloat);
+    const double dBack = strtod(dt.c_str(), nullptr);
+    const float fBack = strtof(ft.c_str(), nullptr);
+    ASSERT_EQ(0, memcmp(&d, &dBack, sizeof d)) << dt;
+    ASSERT_EQ(0, memcmp(&f, &fBack, sizeof f)) << ft;
+    // Never longer than the shortest exponent form, and that form itself
+    // when written with an exponent.
+    const std::string dShortest = shortestExponentText(d), fShortest = shortestExponentText(f);
+    ASSERT_LE(dt.size(), dShortest.size()) << dt;
+    ASSERT_LE(ft.size(), fShortest.size()) << ft;
+    if (dt.find('e') != std::string::npos) {
+      ASSERT_EQ(dShortest, dt);
+    }
+    if (ft.find('e') != std::string::npos) {
+      ASSERT_EQ(fShortest, ft);
+    }
   }
 }
 

@@ -245,15 +245,29 @@ DemoTable allTypes() {
   t.rows = {
       {"1", "hello", "AB", "3.14159", "1234.5", "2024-02-29 13:45:59",
        "2014-02-28 00:02:32.212000", "2014-02-28 00:02:32.212000 +00:00",
-       "1999-12-31 23:59:59.999999", "3.500000", "2.718282", "DEADBEEF", "a LONG value"},
+       "1999-12-31 23:59:59.999999", "3.5", "2.718282", "DEADBEEF", "a LONG value"},
       {"2", "x", none, "-0.001", "-99999999.99", "1900-01-01 00:00:00",
-       "2000-01-01 00:00:00.000001", "1970-01-01 00:00:00.500000 +00:00", none, "-1.250000",
-       "-1000000.000000", "00FF", none},
+       "2000-01-01 00:00:00.000001", "1970-01-01 00:00:00.500000 +00:00", none, "-1.25",
+       "-1e+06", "00FF", none},
       {"3"},
       {"4", "na\xc3\xafve caf\xc3\xa9", "ABCDE", "10000000000000000000000000000000000000000",
        "0.01", "2000-02-29 12:00:00", "2038-01-19 03:14:07.000100", none,
-       "2024-06-30 08:00:00.250000", "0.000000", "123456789.125000", none, "last"},
+       "2024-06-30 08:00:00.250000", "0", "123456789.125", none, "last"},
   };
+  return t;
+}
+
+// Values at the edges of their types, beside ALL_TYPES: floats that need
+// every digit or an exponent, and the special values.
+DemoTable moreTypes() {
+  DemoTable t = ownSegmentTable("MORE_TYPES", kFirstObjId + 14,
+                                {number("ID", 4, 0, true), other("C_BFLOAT", kBinaryFloat, 4),
+                                 other("C_BDOUBLE", kBinaryDouble, 8)});
+  t.rows = {{"1", "0.12345679", "1e-10"},
+            {"2", "Inf", "1.7e+308"},
+            {"3", "-Inf", "-0"},
+            {"4", "Nan", "2.718281828459045"},
+            {"5", "3.4028235e+38", "5e-324"}};
   return t;
 }
 
@@ -519,6 +533,7 @@ DemoDatabase buildDemoDatabase(const std::string& dir) {
                                   {number("ID", 6, 0, true), other("PAID", kDate, 7)});
   pay.rows = {{"1", "2023-01-31 00:00:00"}, {"2", "2023-02-28 00:00:00"}};
   b.heapTable(pay);
+  b.heapTable(moreTypes());
   return b.db;
 }
 

@@ -9,6 +9,7 @@
 //   COUNTRIES            an index-organized table (its segment is obj# + 1)
 //   SALES_PART           a partitioned table, partitions P_EAST and P_WEST
 //   PAY$HIST             a table whose name holds "$"
+//   MORE_TYPES           values at the edges of their types
 // and the dictionary files that describe them.
 //
 // Each table keeps its rows as the text the tool writes for each value, so

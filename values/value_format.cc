@@ -12,7 +12,8 @@ inline void writeBytes(FILE* stream, const void* bytes, size_t n) {
   if (n > 0) fwrite_unlocked(bytes, 1, n, stream);
 }
 
-// Writes v with at least `width` digits (leading zeros). Returns the end.
+// Writes v with at least `width` digits (leading zeros), width at most 10.
+// Returns the end.
 inline char* putUnsigned(char* p, unsigned v, int width) {
   char digits[10];
   int n = 0;
@@ -130,6 +131,9 @@ void printDATE(FILE* stream, const SessionContext&, const unsigned char* value,
   writeBytes(stream, text, static_cast<size_t>(putDateTime(text, value) - text));
 }
 
+// Fractional seconds: .FFFFFF when the stored nanoseconds are a whole number
+// of microseconds, else .FFFFFFFFF.
+//
 // TIMESTAMP WITH TIME ZONE (13 bytes) holds its date and time in UTC, so it
 // is written with the zone +00:00: the exact instant whatever zone it was
 // entered in.
@@ -139,8 +143,11 @@ void printTIMESTAMP(FILE* stream, const SessionContext&, const unsigned char* va
   char text[64];
   char* p = putDateTime(text, value);
   if (length >= 11) {
+    // Six digits while the nanoseconds are whole microseconds, else all nine.
+    const uint32_t nanoseconds = readBigEndian32(value + 7);
     *p++ = '.';
-    p = putUnsigned(p, readBigEndian32(value + 7) / 1000, 6);
+    p = nanoseconds % 1000 == 0 ? putUnsigned(p, nanoseconds / 1000, 6)
+                                : putUnsigned(p, nanoseconds, 9);
   }
   if (length == 13) {
     memcpy(p, " +00:00", 7);

@@ -96,6 +96,26 @@ struct FloatCase {
   const char* text;
 };
 
+// Nanoseconds that are whole microseconds keep six digits; any other value
+// shows all nine, in every timestamp type.
+TEST(TimestampFormat, FractionDigits) {
+  const OracleDateTime t{2014, 2, 28, 0, 2, 32};
+  const struct {
+    uint32_t nanoseconds;
+    const char* fraction;
+  } cases[] = {{212000000, ".212000"}, {500000, ".000500"}, {1000, ".000001"},
+               {999999000, ".999999"}, {1, ".000000001"}, {212000001, ".212000001"},
+               {123456789, ".123456789"}, {999999999, ".999999999"}, {100, ".000000100"},
+               {20, ".000000020"}};
+  for (const auto& c : cases) {
+    const std::string at = std::string("2014-02-28 00:02:32") + c.fraction;
+    EXPECT_EQ(at, renderValue(encodeOracleTimestamp(t, c.nanoseconds), kColTimestamp));
+    EXPECT_EQ(at, renderValue(encodeOracleTimestamp(t, c.nanoseconds), kColTimestampLTZ));
+    EXPECT_EQ(at + " +00:00",
+              renderValue(encodeOracleTimestampTZ(t, c.nanoseconds, 1, 0), kColTimestampTZ));
+  }
+}
+
 TEST(FloatFormat, ShortestTextThatReadsBack) {
   const FloatCase cases[] = {
       {{0xC0, 0x60, 0x00, 0x00}, "3.5"},

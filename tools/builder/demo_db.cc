@@ -58,21 +58,21 @@ DictColumnSpec other(const std::string& name, uint32_t type, uint32_t length,
   return c;
 }
 
-// "YYYY-MM-DD HH:MI:SS[.ffffff]" → date and time, nanoseconds; false when
-// the text is not in that form.
+// "YYYY-MM-DD HH:MI:SS[.ffffff|.fffffffff]" → date and time, nanoseconds;
+// false when the text is not in that form.
 bool parseDateTime(const std::string& text, OracleDateTime& t, uint32_t& nanoseconds,
                    bool& hasFraction) {
-  int micro = 0;
   char tail[16] = {};
   const int n = sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%15s", &t.year, &t.month, &t.day, &t.hour,
                        &t.minute, &t.second, tail);
   if (n < 6) return false;
   hasFraction = n == 7;
+  nanoseconds = 0;
   if (hasFraction) {
-    if (tail[0] != '.' || strlen(tail) != 7) return false;
-    micro = atoi(tail + 1);
+    const size_t digits = strlen(tail) - 1;
+    if (tail[0] != '.' || (digits != 6 && digits != 9)) return false;
+    nanoseconds = static_cast<uint32_t>(atoi(tail + 1)) * (digits == 6 ? 1000 : 1);
   }
-  nanoseconds = static_cast<uint32_t>(micro) * 1000;
   return true;
 }
 
@@ -258,15 +258,21 @@ DemoTable allTypes() {
 }
 
 // Values at the edges of their types, beside ALL_TYPES: floats that need
-// every digit or an exponent, and the special values.
+// every digit or an exponent, and the special values; fractional seconds
+// that are not whole microseconds.
 DemoTable moreTypes() {
-  DemoTable t = ownSegmentTable("MORE_TYPES", kFirstObjId + 14,
-                                {number("ID", 4, 0, true), other("C_BFLOAT", kBinaryFloat, 4),
-                                 other("C_BDOUBLE", kBinaryDouble, 8)});
-  t.rows = {{"1", "0.12345679", "1e-10"},
-            {"2", "Inf", "1.7e+308"},
-            {"3", "-Inf", "-0"},
-            {"4", "Nan", "2.718281828459045"},
+  DemoTable t = ownSegmentTable(
+      "MORE_TYPES", kFirstObjId + 14,
+      {number("ID", 4, 0, true), other("C_BFLOAT", kBinaryFloat, 4),
+       other("C_BDOUBLE", kBinaryDouble, 8), other("C_TS", kTimestamp, 11, 9),
+       other("C_TSTZ", kTimestampTZ, 13, 9), other("C_TSLTZ", kTimestampLTZ, 11, 9)});
+  const std::nullopt_t none = std::nullopt;
+  t.rows = {{"1", "0.12345679", "1e-10", "2014-02-28 00:02:32.212000001",
+             "2014-02-28 00:02:32.000000001 +00:00", "1999-12-31 23:59:59.999999999"},
+            {"2", "Inf", "1.7e+308", "2000-01-01 00:00:00.123456789",
+             "1970-01-01 00:00:00.500000 +00:00", "2024-06-30 08:00:00.250000"},
+            {"3", "-Inf", "-0", "2038-01-19 03:14:07.000100", none, "2000-02-29 12:00:00.000000100"},
+            {"4", "Nan", "2.718281828459045", "1900-01-01 00:00:00"},
             {"5", "3.4028235e+38", "5e-324"}};
   return t;
 }

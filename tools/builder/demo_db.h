@@ -67,7 +67,7 @@ std::string demoTableText(const DemoTable& t);
 // Oracle bytes of a value given as the tool's text for a column of this type:
 // VARCHAR2/VARCHAR/LONG as is, CHAR padded with blanks to the column length,
 // NUMBER, DATE ("YYYY-MM-DD HH:MI:SS"), TIMESTAMP and TIMESTAMP WITH LOCAL
-// TIME ZONE (optionally ".ffffff"), TIMESTAMP WITH TIME ZONE (" +00:00"
+// TIME ZONE (optionally ".ffffff" or ".fffffffff"), TIMESTAMP WITH TIME ZONE (" +00:00"
 // after it), BINARY_FLOAT/DOUBLE, RAW (hexadecimal). False when the text does
 // not read as the type.
 bool encodeDemoValue(const DictColumnSpec& column, const std::string& text, OracleBytes& out);

@@ -54,6 +54,8 @@ enum ColumnTypeCode : uint8_t {
   kColBlob = 113,
   kColTimestamp = 180,
   kColTimestampTZ = 181,
+  kColIntervalYM = 182,
+  kColIntervalDS = 183,
   kColTimestampLTZ = 231,
   kColNotGiven = 253,
   kColNChar = 254,

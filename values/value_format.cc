@@ -156,6 +156,82 @@ void printTIMESTAMP(FILE* stream, const SessionContext&, const unsigned char* va
   writeBytes(stream, text, static_cast<size_t>(p - text));
 }
 
+// Intervals store every field offset so that the bytes sort like the
+// values: the year (INTERVAL YEAR TO MONTH) and the day (INTERVAL DAY TO
+// SECOND) as 32-bit big-endian numbers plus 2^31, the month, hour, minute and
+// second as one byte plus 60, the nanoseconds as a 32-bit number plus 2^31.
+// A negative interval has every field negative (or zero).
+namespace {
+
+constexpr int64_t kIntervalBias32 = 0x80000000LL;
+constexpr int kIntervalBias8 = 60;
+constexpr int64_t kMaxIntervalLeading = 999999999;  // nine digits of years or days
+
+inline int64_t intervalField32(const unsigned char* b) {
+  return static_cast<int64_t>(readBigEndian32(b)) - kIntervalBias32;
+}
+inline int intervalField8(unsigned char b) { return static_cast<int>(b) - kIntervalBias8; }
+
+// The sign all fields share: -1, +1, or 0 when they are all zero; 2 when a
+// field is above its limit or two fields disagree.
+int intervalSign(const int64_t* fields, const int64_t* limits, int count) {
+  int sign = 0;
+  for (int i = 0; i < count; i++) {
+    const int64_t v = fields[i];
+    if (v > limits[i] || v < -limits[i]) return 2;
+    const int s = v > 0 ? 1 : v < 0 ? -1 : 0;
+    if (s != 0 && sign != 0 && s != sign) return 2;
+    if (s != 0) sign = s;
+  }
+  return sign;
+}
+
+inline uint64_t magnitude(int64_t v) { return static_cast<uint64_t>(v < 0 ? -v : v); }
+
+}  // namespace
+
+void printINTERVALYM(FILE* stream, const SessionContext&, const unsigned char* value,
+                     uint32_t length) {
+  if (length != 5) return;
+  const int64_t fields[2] = {intervalField32(value), intervalField8(value[4])};
+  const int64_t limits[2] = {kMaxIntervalLeading, 11};
+  const int sign = intervalSign(fields, limits, 2);
+  if (sign == 2) return;
+  char text[32];
+  char* p = text;
+  *p++ = sign < 0 ? '-' : '+';
+  p = putUnsigned(p, static_cast<unsigned>(magnitude(fields[0])), 2);
+  *p++ = '-';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[1])));
+  writeBytes(stream, text, static_cast<size_t>(p - text));
+}
+
+void printINTERVALDS(FILE* stream, const SessionContext&, const unsigned char* value,
+                     uint32_t length) {
+  if (length != 11) return;
+  const int64_t fields[5] = {intervalField32(value), intervalField8(value[4]),
+                             intervalField8(value[5]), intervalField8(value[6]),
+                             intervalField32(value + 7)};
+  const int64_t limits[5] = {kMaxIntervalLeading, 23, 59, 59, 999999999};
+  const int sign = intervalSign(fields, limits, 5);
+  if (sign == 2) return;
+  char text[48];
+  char* p = text;
+  *p++ = sign < 0 ? '-' : '+';
+  p = putUnsigned(p, static_cast<unsigned>(magnitude(fields[0])), 2);
+  *p++ = ' ';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[1])));
+  *p++ = ':';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[2])));
+  *p++ = ':';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[3])));
+  *p++ = '.';
+  const unsigned nanoseconds = static_cast<unsigned>(magnitude(fields[4]));
+  p = nanoseconds % 1000 == 0 ? putUnsigned(p, nanoseconds / 1000, 6)
+                              : putUnsigned(p, nanoseconds, 9);
+  writeBytes(stream, text, static_cast<size_t>(p - text));
+}
+
 // BINARY_FLOAT and BINARY_DOUBLE are stored big-endian with the sign bit
 // flipped for positive values and every bit inverted for negative ones, so
 // that the bytes sort like the numbers. A first byte of 0x80 or above is a
@@ -276,6 +352,10 @@ void printFieldValue(FILE* stream, const SessionContext& ctx, const unsigned cha
     case kColTimestampTZ:
     case kColTimestampLTZ:
       return printTIMESTAMP(stream, ctx, value, length);
+    case kColIntervalYM:
+      return printINTERVALYM(stream, ctx, value, length);
+    case kColIntervalDS:
+      return printINTERVALDS(stream, ctx, value, length);
     default:
       return printVARRAW(stream, ctx, value, length);
   }

@@ -31,6 +31,14 @@ void printDATE(FILE* stream, const SessionContext& ctx, const unsigned char* val
                uint32_t length);
 void printTIMESTAMP(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                     uint32_t length);
+// INTERVAL YEAR TO MONTH (5 bytes) as +YY-MM and INTERVAL DAY TO SECOND (11
+// bytes) as +DD HH:MI:SS.FFFFFF (nine fraction digits when the nanoseconds
+// are not whole microseconds), a minus sign for negative intervals. Nothing
+// is written for a value of another length or with a field out of range.
+void printINTERVALYM(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                     uint32_t length);
+void printINTERVALDS(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                     uint32_t length);
 void printBINARYFLOAT(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                       uint32_t length);
 void printCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,

@@ -443,6 +443,24 @@ TEST(UnloadObject, ColumnTypesGivenAndTheRestUnknown) {
   EXPECT_NE(std::string::npos, out.find("Current OUTPUT_STYLE is : TXT"));
 }
 
+// Intervals by name (the dictionary's types 182 and 183) and by data object
+// id with the COLUMN words INTERVAL_YM and INTERVAL_DS: the same text; the
+// CREATE script keeps their precisions.
+TEST(UnloadObject, IntervalsByNameAndByColumnWords) {
+  Demo d;
+  const mkdb::DemoTable& t = d.table("MORE_TYPES");
+  session(d, "UNLOAD TABLE SCOTT.MORE_TYPES TO m.txt;\nUNLOAD OBJECT " +
+                 std::to_string(t.dataObjId) +
+                 " COLUMN NUMBER SKIP SKIP SKIP SKIP SKIP INTERVAL_YM INTERVAL_DS TO o.txt;\n");
+  EXPECT_EQ(expectedRows(t), splitRows(d.dir.read("m.txt")));
+  Rows intervals;
+  for (const mkdb::DemoRow& r : t.rows) intervals.push_back({*r[0], *r[6], *r[7]});
+  EXPECT_EQ(intervals, splitRows(d.dir.read("o.txt")));
+  const std::string create = d.dir.read("MORE_TYPES_syntax.sql");
+  EXPECT_NE(std::string::npos, create.find(" \"C_IYM\"  INTERVAL YEAR(9) TO MONTH  ,\n")) << create;
+  EXPECT_NE(std::string::npos, create.find(" \"C_IDS\"  INTERVAL DAY(9) TO SECOND(9)  \n")) << create;
+}
+
 TEST(UnloadObject, ByListHeaderOrScanAlwaysText) {
   Demo d;
   const mkdb::DemoTable& notes = d.table("NOTES");

@@ -88,6 +88,51 @@ TEST(TimestampFormat, SevenElevenAndThirteenBytes) {
   EXPECT_EQ("", renderValue(Bytes(14, 100), kColTimestamp));
 }
 
+TEST(IntervalFormat, LiteralForm) {
+  // Two values as a database server stores them.
+  EXPECT_EQ("+2021-10", renderValue({0x80, 0x00, 0x07, 0xE5, 0x46}, kColIntervalYM));
+  EXPECT_EQ("+02 12:23:34.456000",
+            renderValue({0x80, 0, 0, 0x02, 0x48, 0x53, 0x5E, 0x9B, 0x2E, 0x02, 0x00}, kColIntervalDS));
+  const struct {
+    Bytes stored;
+    const char* text;
+  } cases[] = {
+      {encodeOracleIntervalYM(2, 3), "+02-03"},
+      {encodeOracleIntervalYM(-1, -2), "-01-02"},
+      {encodeOracleIntervalYM(0, -5), "-00-05"},
+      {encodeOracleIntervalYM(0, 0), "+00-00"},
+      {encodeOracleIntervalYM(999999999, 11), "+999999999-11"},
+      {encodeOracleIntervalYM(-999999999, -11), "-999999999-11"},
+      {encodeOracleIntervalDS(-1, -2, -3, -4, -500000000), "-01 02:03:04.500000"},
+      {encodeOracleIntervalDS(0, 0, 0, 0, 1), "+00 00:00:00.000000001"},
+      {encodeOracleIntervalDS(0, 0, 0, 0, -123456789), "-00 00:00:00.123456789"},
+      {encodeOracleIntervalDS(0, 0, -1, 0, 0), "-00 00:01:00.000000"},
+      {encodeOracleIntervalDS(0, 0, 0, 0, 0), "+00 00:00:00.000000"},
+      {encodeOracleIntervalDS(123, 23, 59, 59, 999999999), "+123 23:59:59.999999999"},
+      {encodeOracleIntervalDS(-999999999, -23, -59, -59, -999999000), "-999999999 23:59:59.999999"},
+      // Fail closed: a field out of range, fields of both signs, a wrong length.
+      {encodeOracleIntervalYM(1, 12), ""},
+      {encodeOracleIntervalYM(1, -1), ""},
+      {encodeOracleIntervalYM(1000000000, 0), ""},
+      {encodeOracleIntervalDS(1, 24, 0, 0, 0), ""},
+      {encodeOracleIntervalDS(0, 0, 60, 0, 0), ""},
+      {encodeOracleIntervalDS(0, 0, 0, -60, 0), ""},
+      {encodeOracleIntervalDS(0, 0, 0, 0, 1000000000), ""},
+      {encodeOracleIntervalDS(-1, 0, 0, 0, 5), ""},
+      {encodeOracleIntervalDS(1000000000, 0, 0, 0, 0), ""},
+      {{0x80, 0x00, 0x07, 0xE5}, ""},
+      {{0x80, 0x00, 0x07, 0xE5, 0x46, 0x00}, ""},
+      {{0x80, 0, 0, 0x02, 0x48, 0x53, 0x5E, 0x9B, 0x2E, 0x02}, ""},
+  };
+  for (const auto& c : cases) {
+    const uint8_t type = c.stored.size() <= 6 ? kColIntervalYM : kColIntervalDS;
+    EXPECT_EQ(c.text, renderValue(c.stored, type)) << c.text;
+  }
+  // Each printer takes only its own length.
+  EXPECT_EQ("", renderValue(encodeOracleIntervalYM(2, 3), kColIntervalDS));
+  EXPECT_EQ("", renderValue(encodeOracleIntervalDS(1, 0, 0, 0, 0), kColIntervalYM));
+}
+
 // Stored bytes and the expected text, worked out with Python's struct and
 // repr (shortest digits that read back), written as printf's %f or %e form,
 // whichever is shorter (%f on a tie).
@@ -374,7 +419,8 @@ TEST(PrintField, RandomBytesGiveWellFormedOutput) {
   std::mt19937 rng(99);
   const uint8_t types[] = {kColVarchar2, kColNumber, kColLong, kColDate, kColRaw, kColChar,
                            kColBinaryFloat, kColBinaryDouble, kColNArray, kColVArray,
-                           kColTimestamp, kColTimestampTZ, kColNChar, 69};
+                           kColTimestamp, kColTimestampTZ, kColNChar, kColIntervalYM,
+                           kColIntervalDS, 69};
   for (int i = 0; i < 20000; i++) {
     Bytes v(rng() % 48);
     for (auto& b : v) b = static_cast<uint8_t>(rng());
@@ -392,6 +438,9 @@ TEST(PrintField, RandomBytesGiveWellFormedOutput) {
         if (!out.empty()) {
           ASSERT_TRUE(isDateText(out)) << out;
         }
+      }
+      if (type == kColIntervalYM || type == kColIntervalDS) {
+        ASSERT_TRUE(out.empty() || v.size() == (type == kColIntervalYM ? 5u : 11u)) << out;
       }
       if (type == kColRaw) {
         ASSERT_EQ(2 * v.size(), out.size());

@@ -20,7 +20,8 @@ constexpr uint32_t kCharset = 1;  // US7ASCII, the tool's default CHARSET
 // Column types as COL$ numbers them.
 constexpr uint32_t kVarchar2 = 1, kNumber = 2, kLong = 8, kDate = 12, kRaw = 23, kChar = 96,
                    kBinaryFloat = 100, kBinaryDouble = 101, kTimestamp = 180,
-                   kTimestampTZ = 181, kTimestampLTZ = 231;
+                   kTimestampTZ = 181, kIntervalYM = 182, kIntervalDS = 183,
+                   kTimestampLTZ = 231;
 
 DictColumnSpec number(const std::string& name, std::optional<int32_t> precision = std::nullopt,
                       std::optional<int32_t> scale = std::nullopt, bool notNull = false) {
@@ -73,6 +74,34 @@ bool parseDateTime(const std::string& text, OracleDateTime& t, uint32_t& nanosec
     if (tail[0] != '.' || (digits != 6 && digits != 9)) return false;
     nanoseconds = static_cast<uint32_t>(atoi(tail + 1)) * (digits == 6 ? 1000 : 1);
   }
+  return true;
+}
+
+// "+YY-MM" (INTERVAL YEAR TO MONTH) and "+DD HH:MI:SS.ffffff[fff]" (INTERVAL
+// DAY TO SECOND), "-" for a negative interval: every field is then negative.
+bool encodeInterval(uint32_t type, const std::string& text, OracleBytes& out) {
+  if (text.size() < 2 || (text[0] != '+' && text[0] != '-')) return false;
+  const int sign = text[0] == '-' ? -1 : 1;
+  unsigned lead = 0, month = 0, hour = 0, minute = 0, second = 0;
+  char fraction[16] = {};
+  int used = 0;
+  if (type == kIntervalYM) {
+    if (sscanf(text.c_str() + 1, "%u-%2u%n", &lead, &month, &used) != 2 ||
+        static_cast<size_t>(used) + 1 != text.size())
+      return false;
+    out = encodeOracleIntervalYM(sign * static_cast<int32_t>(lead), sign * static_cast<int32_t>(month));
+    return true;
+  }
+  if (sscanf(text.c_str() + 1, "%u %2u:%2u:%2u.%10[0-9]%n", &lead, &hour, &minute, &second,
+             fraction, &used) != 5 ||
+      static_cast<size_t>(used) + 1 != text.size())
+    return false;
+  const size_t digits = strlen(fraction);
+  if (digits != 6 && digits != 9) return false;
+  const int32_t ns = atoi(fraction) * (digits == 6 ? 1000 : 1);
+  out = encodeOracleIntervalDS(sign * static_cast<int32_t>(lead), sign * static_cast<int32_t>(hour),
+                               sign * static_cast<int32_t>(minute),
+                               sign * static_cast<int32_t>(second), sign * ns);
   return true;
 }
 
@@ -259,21 +288,29 @@ DemoTable allTypes() {
 
 // Values at the edges of their types, beside ALL_TYPES: floats that need
 // every digit or an exponent, and the special values; fractional seconds
-// that are not whole microseconds.
+// that are not whole microseconds; intervals.
 DemoTable moreTypes() {
   DemoTable t = ownSegmentTable(
       "MORE_TYPES", kFirstObjId + 14,
       {number("ID", 4, 0, true), other("C_BFLOAT", kBinaryFloat, 4),
        other("C_BDOUBLE", kBinaryDouble, 8), other("C_TS", kTimestamp, 11, 9),
-       other("C_TSTZ", kTimestampTZ, 13, 9), other("C_TSLTZ", kTimestampLTZ, 11, 9)});
+       other("C_TSTZ", kTimestampTZ, 13, 9), other("C_TSLTZ", kTimestampLTZ, 11, 9),
+       other("C_IYM", kIntervalYM, 5), other("C_IDS", kIntervalDS, 11, 9)});
+  t.columns[6].precision = 9;  // INTERVAL YEAR(9) TO MONTH
+  t.columns[7].precision = 9;  // INTERVAL DAY(9) TO SECOND(9)
   const std::nullopt_t none = std::nullopt;
   t.rows = {{"1", "0.12345679", "1e-10", "2014-02-28 00:02:32.212000001",
-             "2014-02-28 00:02:32.000000001 +00:00", "1999-12-31 23:59:59.999999999"},
+             "2014-02-28 00:02:32.000000001 +00:00", "1999-12-31 23:59:59.999999999", "+2021-10",
+             "+02 12:23:34.456000"},
             {"2", "Inf", "1.7e+308", "2000-01-01 00:00:00.123456789",
-             "1970-01-01 00:00:00.500000 +00:00", "2024-06-30 08:00:00.250000"},
-            {"3", "-Inf", "-0", "2038-01-19 03:14:07.000100", none, "2000-02-29 12:00:00.000000100"},
-            {"4", "Nan", "2.718281828459045", "1900-01-01 00:00:00"},
-            {"5", "3.4028235e+38", "5e-324"}};
+             "1970-01-01 00:00:00.500000 +00:00", "2024-06-30 08:00:00.250000", "-01-02",
+             "-01 02:03:04.500000"},
+            {"3", "-Inf", "-0", "2038-01-19 03:14:07.000100", none, "2000-02-29 12:00:00.000000100",
+             "+00-00", "+00 00:00:00.000000001"},
+            {"4", "Nan", "2.718281828459045", "1900-01-01 00:00:00", none, none, "+999999999-11",
+             "-123 23:59:59.999999999"},
+            {"5", "3.4028235e+38", "5e-324", none, none, none, "-00-05",
+             "+00 00:00:00.000000"}};
   return t;
 }
 
@@ -501,6 +538,8 @@ bool encodeDemoValue(const DictColumnSpec& column, const std::string& text, Orac
     case kBinaryFloat: out = encodeOracleBinaryFloat(strtof(text.c_str(), nullptr)); return true;
     case kBinaryDouble: out = encodeOracleBinaryDouble(strtod(text.c_str(), nullptr)); return true;
     case kRaw: return decodeHex(text, out);
+    case kIntervalYM:
+    case kIntervalDS: return encodeInterval(column.type, text, out);
     default: return false;
   }
 }

@@ -68,8 +68,9 @@ std::string demoTableText(const DemoTable& t);
 // VARCHAR2/VARCHAR/LONG as is, CHAR padded with blanks to the column length,
 // NUMBER, DATE ("YYYY-MM-DD HH:MI:SS"), TIMESTAMP and TIMESTAMP WITH LOCAL
 // TIME ZONE (optionally ".ffffff" or ".fffffffff"), TIMESTAMP WITH TIME ZONE (" +00:00"
-// after it), BINARY_FLOAT/DOUBLE, RAW (hexadecimal). False when the text does
-// not read as the type.
+// after it), BINARY_FLOAT/DOUBLE, RAW (hexadecimal), INTERVAL YEAR TO MONTH
+// ("+YY-MM") and DAY TO SECOND ("+DD HH:MI:SS.ffffff", or nine digits).
+// False when the text does not read as the type.
 bool encodeDemoValue(const DictColumnSpec& column, const std::string& text, OracleBytes& out);
 
 }  // namespace mkdb

@@ -281,9 +281,18 @@ void printVARCHAR(FILE* stream, const SessionContext&, const unsigned char* valu
   writeBytes(stream, value, length);
 }
 
+void printNationalText(FILE* stream, const SessionContext& ctx, iconv_t userConverter,
+                       const unsigned char* value, uint32_t length) {
+  if (userConverter != kNoConverter || ctx.nationalConverter == kNoConverter)
+    return iconv_charset_convert(stream, userConverter, value, length);
+  const uint64_t replaced = iconv_national_convert(stream, ctx.nationalConverter,
+                                                   ctx.nationalSourceUtf8 != 0, value, length);
+  if (ctx.nationalUnmapped != nullptr) *ctx.nationalUnmapped += replaced;
+}
+
 void printNVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                    uint32_t length) {
-  iconv_charset_convert(stream, ctx.ncharConverter, value, length);
+  printNationalText(stream, ctx, ctx.ncharConverter, value, length);
 }
 
 void printVARRAW(FILE* stream, const SessionContext&, const unsigned char* value,

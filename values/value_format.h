@@ -45,6 +45,12 @@ void printCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* val
                uint32_t length);
 void printVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                   uint32_t length);
+// National text (NCHAR, NVARCHAR2 and, from the LOB reader, NCLOB): through
+// the user's converter when one is set (ICONV_NCHAR, ICONV_NCLOB; the bytes
+// as stored when they do not convert), else through the session's national
+// converter, unmappable characters as "?" and counted.
+void printNationalText(FILE* stream, const SessionContext& ctx, iconv_t userConverter,
+                       const unsigned char* value, uint32_t length);
 void printNVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                    uint32_t length);
 void printVARRAW(FILE* stream, const SessionContext& ctx, const unsigned char* value,

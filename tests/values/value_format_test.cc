@@ -287,6 +287,79 @@ TEST(CharacterFormat, NationalValuesWithAndWithoutConverter) {
   iconv_close(ctx.ncharConverter);
 }
 
+// Without ICONV_NCHAR the session's national converter decides: characters
+// the target lacks and bytes that are no character become "?", counted.
+TEST(CharacterFormat, NationalValuesThroughTheNationalConverter) {
+  const struct {
+    uint16_t charset;
+    uint16_t nlsCharset;
+    Bytes stored;
+    std::string text;
+    uint64_t replaced;
+  } cases[] = {
+      // AL16UTF16 to ISO-8859-1 (WE8ISO8859P1).
+      {31, 2000, {0x00, 0x41, 0x00, 0xE9, 0x4E, 0x2D}, "A\xE9?", 1},
+      {31, 2000, {0xD8, 0x3D, 0xDE, 0x00, 0x00, 0x41}, "?A", 1},  // one pair, one character
+      {31, 2000, {0xD8, 0x00, 0x00, 0x41}, "?A", 1},              // a lone high surrogate
+      {31, 2000, {0xDC, 0x00}, "?", 1},                           // a lone low surrogate
+      {31, 2000, {0x00, 0x41, 0x00}, "A?", 1},                    // an odd last byte
+      {31, 2000, {0x4E, 0x2D, 0x65, 0x87, 0x00, 0x20}, "?? ", 2},
+      // To UTF-8 under US7ASCII (the default), AL32UTF8 and UTF8.
+      {1, 2000, {0x4E, 0x2D, 0xD8, 0x3D, 0xDE, 0x00}, "\xE4\xB8\xAD\xF0\x9F\x98\x80", 0},
+      {873, 2000, {0x00, 0xE9}, "\xC3\xA9", 0},
+      {871, 2000, {0xDC, 0x00, 0x00, 0x41}, "?A", 1},
+      // To a multi-byte database character set (ZHS16GBK).
+      {852, 2000, {0x4E, 0x2D, 0xD8, 0x3D, 0xDE, 0x00}, "\xD6\xD0?", 1},
+      // A UTF8 national character set.
+      {31, 871, {'c', 0xC3, 0xA9, ' ', 0xE4, 0xB8, 0xAD}, "c\xE9 ?", 1},
+      {31, 871, {0xFF, 'A'}, "?A", 1},
+      {31, 871, {'A', 0xE4, 0xB8}, "A?", 1},
+      // A character set without an iconv name here: UTF-8.
+      {5, 2000, {0x00, 0xE9}, "\xC3\xA9", 0},
+  };
+  for (const auto& c : cases) {
+    SessionContext ctx;
+    uint64_t replaced = 0;
+    ctx.nationalUnmapped = &replaced;
+    ctx.nationalConverter = open_national_converter(c.charset, c.nlsCharset, &ctx.nationalSourceUtf8);
+    ASSERT_NE(kNoConverter, ctx.nationalConverter);
+    EXPECT_EQ(c.text, renderValueWith(ctx, c.stored, kColNChar)) << c.charset;
+    EXPECT_EQ(c.text, renderValueWith(ctx, c.stored, kColVarchar2, 2)) << c.charset;
+    EXPECT_EQ(2 * c.replaced, replaced) << c.charset;
+    // Form 1 text is left alone; ICONV_NCHAR, when set, decides instead.
+    EXPECT_EQ(std::string(c.stored.begin(), c.stored.end()),
+              renderValueWith(ctx, c.stored, kColVarchar2, 1));
+    ctx.ncharConverter = iconv_open("UTF-16BE", "UTF-16BE");
+    if (c.nlsCharset == 2000) {  // what does not convert is written as stored
+      EXPECT_EQ(std::string(c.stored.begin(), c.stored.end()),
+                renderValueWith(ctx, c.stored, kColNChar));
+    }
+    EXPECT_EQ(2 * c.replaced, replaced);
+    iconv_close(ctx.ncharConverter);
+    iconv_close(ctx.nationalConverter);
+  }
+}
+
+TEST(CharacterFormat, NationalValuesLongerThanTheWorkBuffer) {
+  SessionContext ctx;
+  uint64_t replaced = 0;
+  ctx.nationalUnmapped = &replaced;
+  ctx.nationalConverter = open_national_converter(31, 2000, &ctx.nationalSourceUtf8);
+  Bytes big;
+  for (int i = 0; i < 40000; i++) big.insert(big.end(), {0x4E, 0x2D, 0x00, 0x41});
+  std::string expected;
+  for (int i = 0; i < 40000; i++) expected += "?A";
+  EXPECT_EQ(expected, renderValueWith(ctx, big, kColNChar));
+  EXPECT_EQ(40000u, replaced);
+  iconv_close(ctx.nationalConverter);
+  ctx.nationalConverter = open_national_converter(1, 2000, &ctx.nationalSourceUtf8);
+  expected.clear();
+  for (int i = 0; i < 40000; i++) expected += "\xE4\xB8\xAD" "A";
+  EXPECT_EQ(expected, renderValueWith(ctx, big, kColNChar));
+  EXPECT_EQ(40000u, replaced);
+  iconv_close(ctx.nationalConverter);
+}
+
 TEST(RawFormat, HexInPiecesOfAtMost242Characters) {
   Bytes raw(1000);
   std::string expected;

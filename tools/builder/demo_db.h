@@ -65,7 +65,8 @@ int writeDemoDatabase(const DemoDatabase& db, const std::string& dir, const std:
 std::string demoTableText(const DemoTable& t);
 
 // Oracle bytes of a value given as the tool's text for a column of this type:
-// VARCHAR2/VARCHAR/LONG as is, CHAR padded with blanks to the column length,
+// VARCHAR2/VARCHAR/LONG as is, CHAR padded with blanks to the column length
+// (national NCHAR and NVARCHAR2 from UTF-8 text to AL16UTF16),
 // NUMBER, DATE ("YYYY-MM-DD HH:MI:SS"), TIMESTAMP and TIMESTAMP WITH LOCAL
 // TIME ZONE (optionally ".ffffff" or ".fffffffff"), TIMESTAMP WITH TIME ZONE (" +00:00"
 // after it), BINARY_FLOAT/DOUBLE, RAW (hexadecimal), INTERVAL YEAR TO MONTH

@@ -25,6 +25,7 @@
 #include "dict/dict_build.h"
 #include "dict/dict_files.h"
 #include "export/dmp_writer.h"
+#include "values/charset.h"
 #include "values/guess_field.h"
 #include "unload/unload_drivers.h"
 #include "unload/unload_segment.h"
@@ -69,15 +70,30 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
 // The end of every unload: the output closed with its writes checked, the
 // blocks that could not be read, and the closing line: "Sucessfully unload N
 // rows ..." only when every write succeeded, else "Unload failed after N
-// rows ..." (N the rows handed to the output before the error).
-void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally) {
+// rows ..." (N the rows handed to the output before the error). Before it,
+// the number of national characters written as "?", when there were any.
+void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
+                  uint64_t nationalUnmapped) {
   const bool written = closeOutputFile(st, out, name);
   printBlockTally(stdout, tally, st.ctx.verbose != 0);
+  if (nationalUnmapped != 0)
+    printf("Warning: %llu characters of national columns had no equivalent and were written "
+           "as ?\n",
+           static_cast<unsigned long long>(nationalUnmapped));
   if (unreadableBlocks(tally) != 0) st.commandFailed = true;
   const unsigned long long rows = st.ctx.rowsUnloaded;
   if (written) printf("Sucessfully unload %llu rows ...\n", rows);
   else printf("Unload failed after %llu rows ...\n", rows);
   printDate();
+}
+
+// National columns are converted to the output character set (CHARSET) from
+// the national one (NLSCHARSET) as they stand when the unload starts.
+void openNationalConverter(ZUTState& st) {
+  SessionContext& ctx = st.ctx;
+  if (ctx.nationalConverter != kNoConverter) iconv_close(ctx.nationalConverter);
+  ctx.nationalConverter =
+      open_national_converter(st.user.charset, st.user.nlsCharset, &ctx.nationalSourceUtf8);
 }
 
 void printUnloadUsage() {
@@ -208,7 +224,9 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   }
 
   BlockTally tally;
+  uint64_t unmapped = 0;
   ctx.blockTally = &tally;
+  ctx.nationalUnmapped = &unmapped;
   for (const UnloadSegment& s : plan) {
     if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out)) break;
     printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
@@ -216,6 +234,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
                   args.file, args.block);
   }
   ctx.blockTally = nullptr;
+  ctx.nationalUnmapped = nullptr;
 
   if (out != stdout) {
     if (ctx.outputStyle == 1) {
@@ -223,7 +242,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
       printDmpTail(out);
     }
   }
-  finishUnload(st, out, outName, tally);
+  finishUnload(st, out, outName, tally, unmapped);
 }
 
 void unloadObject(ZUTState& st, const UnloadArgs& args) {
@@ -251,12 +270,15 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   // that does not list the object (or no list) also leads there.
   const bool headerGiven = args.file != 0 && args.block != 0;
   BlockTally tally;
+  uint64_t unmapped = 0;
   ctx.blockTally = &tally;
+  ctx.nationalUnmapped = &unmapped;
   unloadSegment(out, ctx, headerGiven ? nullptr : args.extentList, s, st.user.deletedRow & 1,
                 st.user.commitedOnly & 1, args.file, args.block);
   ctx.blockTally = nullptr;
+  ctx.nationalUnmapped = nullptr;
 
-  finishUnload(st, out, args.fileName, tally);
+  finishUnload(st, out, args.fileName, tally, unmapped);
   ctx.rowLimit = kNoRowLimit;
   ctx.outputStyle = savedStyle;
 }
@@ -285,8 +307,10 @@ void runUnloadCommand(ZUTState& st) {
     if (!buildDictionary(ctx, st.outputBuffer, kOutputBufferSize, request)) st.commandFailed = true;
     printDate();
   } else if (args->table[0] != 0) {
+    openNationalConverter(st);
     unloadTable(st, *args);
   } else if (args->objd != 0) {
+    openNationalConverter(st);
     unloadObject(st, *args);
   } else {
     printUnloadUsage();

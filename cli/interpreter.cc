@@ -56,7 +56,8 @@ void releaseState(ZUTState& st) {
 }
 
 void closeConverters(SessionContext& ctx) {
-  for (iconv_t* cv : {&ctx.ncharConverter, &ctx.nclobConverter, &ctx.clobConverter}) {
+  for (iconv_t* cv : {&ctx.ncharConverter, &ctx.nclobConverter, &ctx.clobConverter,
+                      &ctx.nationalConverter}) {
     if (*cv != kNoConverter) iconv_close(*cv);
     *cv = kNoConverter;
   }

@@ -37,6 +37,7 @@ constexpr TypeWord kTypeWords[] = {
     {"BINARY_DOUBLE", kColBinaryDouble}, {"SKIP", kColSkip},
     {"BLOB", kColBlob},          {"CLOB", kColClob},
     {"VARRAY", kColVArray},      {"NARRAY", kColNArray},
+    {"INTERVAL_YM", kColIntervalYM}, {"INTERVAL_DS", kColIntervalDS},
 };
 
 bool copyValue(const CommandBuffer& cmd, char* dst, size_t maxLength, const char* what) {

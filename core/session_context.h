@@ -54,6 +54,8 @@ enum ColumnTypeCode : uint8_t {
   kColBlob = 113,
   kColTimestamp = 180,
   kColTimestampTZ = 181,
+  kColIntervalYM = 182,
+  kColIntervalDS = 183,
   kColTimestampLTZ = 231,
   kColNotGiven = 253,
   kColNChar = 254,
@@ -115,6 +117,14 @@ struct SessionContext {
   iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR
   iconv_t nclobConverter = kNoConverter;  // ICONV_NCLOB
   iconv_t clobConverter = kNoConverter;   // ICONV_CLOB
+  // National text (NCHAR, NVARCHAR2, NCLOB) where ICONV_NCHAR or ICONV_NCLOB
+  // does not say otherwise: from the national character set (AL16UTF16, or
+  // UTF8 when nationalSourceUtf8 is set) to the output character set, set up
+  // for each unload (values/charset.h). Characters it cannot map are written
+  // as "?" and counted in *nationalUnmapped when that is not null.
+  iconv_t nationalConverter = kNoConverter;
+  uint8_t nationalSourceUtf8 = 0;
+  uint64_t* nationalUnmapped = nullptr;
 
   // Column map of the row piece just mapped (rows/data_block.h,
   // rows/compress.h): the columns, the piece's flag byte, its next piece

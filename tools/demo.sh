@@ -31,6 +31,7 @@ UNLOAD TABLE SCOTT.SALES_HIST TO sales_hist.txt;
 UNLOAD TABLE SCOTT.C_EMP TO c_emp.txt;
 UNLOAD TABLE SCOTT.COUNTRIES TO countries.txt;
 UNLOAD TABLE SCOTT.SALES_PART TO sales_part.txt;
+UNLOAD TABLE SCOTT.MORE_TYPES TO more_types.txt;
 UNLOAD TABLE SCOTT.DEPT TO dept.dmp;
 REM Without the dictionary: map every data block, then unload EMP by its
 REM data object id (OBJD=73181 in DESC) with the column types given.
@@ -59,6 +60,7 @@ show emp.txt
 show EMP_sqlldr.ctl 30
 show EMP_syntax.sql 12
 show all_types.txt 4
+show more_types.txt 5
 show notes.txt 3 | cut -c1-120
 show countries.txt
 show sales_part.txt

@@ -364,6 +364,113 @@ size_t iconv_charset_bytes(iconv_t converter, const unsigned char* bytes, size_t
 
 namespace {
 
+struct IconvName {
+  uint16_t id;
+  const char* name;
+};
+
+// Oracle character sets and their iconv names; every one is ASCII-based, so
+// that "?" is one byte 0x3F in it.
+constexpr IconvName kIconvNames[] = {
+    {1, "US-ASCII"},       {4, "CP437"},         {10, "CP850"},        {31, "ISO-8859-1"},
+    {32, "ISO-8859-2"},    {33, "ISO-8859-3"},   {34, "ISO-8859-4"},   {35, "ISO-8859-5"},
+    {36, "ISO-8859-6"},    {37, "ISO-8859-7"},   {38, "ISO-8859-8"},   {39, "ISO-8859-9"},
+    {40, "ISO-8859-10"},   {41, "TIS-620"},      {45, "CP1258"},       {46, "ISO-8859-15"},
+    {47, "ISO-8859-13"},   {48, "ISO-8859-14"},  {51, "KOI8-U"},       {150, "CP852"},
+    {152, "CP866"},        {170, "CP1250"},      {171, "CP1251"},      {174, "CP1253"},
+    {175, "CP1255"},       {177, "CP1254"},      {178, "CP1252"},      {179, "CP1257"},
+    {196, "KOI8-R"},       {560, "CP1256"},      {830, "EUC-JP"},      {832, "SHIFT_JIS"},
+    {840, "EUC-KR"},       {846, "CP949"},       {850, "GB2312"},      {852, "GBK"},
+    {854, "GB18030"},      {860, "EUC-TW"},      {865, "BIG5"},        {867, "CP950"},
+    {868, "BIG5-HKSCS"},   {871, "UTF-8"},       {873, "UTF-8"},
+};
+
+constexpr uint16_t kUtf8Id = 871;
+constexpr uint16_t kAl32Utf8Id = 873;
+constexpr uint16_t kUs7AsciiId = 1;
+
+// Bytes of the source character at the start of the text, at least 1 and at
+// most what is left.
+size_t sourceCharacterLength(const unsigned char* p, size_t left, bool sourceUtf8) {
+  if (sourceUtf8) {
+    size_t n = 1;
+    while (n < left && n < 4 && (p[n] & 0xC0) == 0x80) n++;
+    return n;
+  }
+  if (left < 2) return left;
+  const unsigned unit = p[0] << 8 | p[1];
+  if (left >= 4 && unit >= 0xD800 && unit <= 0xDBFF) {
+    const unsigned low = p[2] << 8 | p[3];
+    if (low >= 0xDC00 && low <= 0xDFFF) return 4;
+  }
+  return 2;
+}
+
+}  // namespace
+
+const char* iconv_charset_name(uint16_t id) {
+  for (const IconvName& n : kIconvNames)
+    if (n.id == id) return n.name;
+  return nullptr;
+}
+
+iconv_t open_national_converter(uint16_t charset, uint16_t nlsCharset, uint8_t* sourceUtf8) {
+  const bool utf8 = nlsCharset == kUtf8Id;
+  *sourceUtf8 = utf8 ? 1 : 0;
+  const char* from = utf8 ? "UTF-8" : "UTF-16BE";
+  const char* to = iconv_charset_name(charset);
+  if (charset == kUs7AsciiId || charset == kAl32Utf8Id || to == nullptr) to = "UTF-8";
+  iconv_t cv = iconv_open(to, from);
+  if (cv == reinterpret_cast<iconv_t>(-1)) cv = iconv_open("UTF-8", from);
+  return cv;
+}
+
+uint64_t iconv_national_convert(FILE* stream, iconv_t converter, bool sourceUtf8,
+                                const unsigned char* bytes, size_t length) {
+  if (length == 0) return 0;
+  std::vector<char>& out = conversionBuffer();
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes));
+  size_t inLeft = length;
+  size_t used = 0;
+  uint64_t replaced = 0;
+  while (inLeft > 0) {
+    char* dst = out.data() + used;
+    size_t dstLeft = out.size() - used;
+    const size_t rc = iconv(converter, &in, &inLeft, &dst, &dstLeft);
+    used = static_cast<size_t>(dst - out.data());
+    if (rc != static_cast<size_t>(-1)) break;
+    const int error = errno;
+    if (error == E2BIG) {
+      out.resize(out.size() * 2);
+      continue;
+    }
+    // A character the target lacks or bytes that are no character (EILSEQ),
+    // or an incomplete character at the end (EINVAL): one "?" each.
+    if (used == out.size()) out.resize(out.size() * 2);
+    out[used++] = '?';
+    replaced++;
+    const size_t skip = error == EILSEQ
+                            ? sourceCharacterLength(reinterpret_cast<unsigned char*>(in), inLeft,
+                                                    sourceUtf8)
+                            : inLeft;
+    in += skip;
+    inLeft -= skip;
+  }
+  for (;;) {  // the closing shift sequence, if the target has one
+    char* dst = out.data() + used;
+    size_t dstLeft = out.size() - used;
+    const size_t rc = iconv(converter, nullptr, nullptr, &dst, &dstLeft);
+    used = static_cast<size_t>(dst - out.data());
+    if (rc != static_cast<size_t>(-1) || errno != E2BIG) break;
+    out.resize(out.size() * 2);
+  }
+  fwrite_unlocked(out.data(), 1, used, stream);
+  return replaced;
+}
+
+namespace {
+
 bool plausibleUcs2Unit(unsigned unit) {
   if (unit <= 127) return std::isprint(static_cast<int>(unit)) || std::isspace(static_cast<int>(unit));
   return (unit >= 0x3400 && unit <= 0x4D85) || (unit >= 0x4E00 && unit <= 0x9FEF) ||

@@ -39,6 +39,25 @@ void iconv_charset_convert(FILE* stream, iconv_t converter, const unsigned char*
 size_t iconv_charset_bytes(iconv_t converter, const unsigned char* bytes, size_t length,
                            const unsigned char** out);
 
+// The iconv name of an Oracle character set whose text is ASCII-based, or
+// nullptr when there is none (EBCDIC and other sets, unknown ids).
+const char* iconv_charset_name(uint16_t id);
+
+// The converter for national text when no ICONV_NCHAR/ICONV_NCLOB is set:
+// from the national character set nlsCharset (UTF8, else AL16UTF16
+// big-endian) to UTF-8 when the database character set is US7ASCII,
+// AL32UTF8 or UTF8, else to the database character set; to UTF-8 too when
+// that set has no iconv equivalent here. Sets *sourceUtf8 to 1 for a UTF8
+// national character set, else 0. (iconv_t)-1 when iconv has neither.
+iconv_t open_national_converter(uint16_t charset, uint16_t nlsCharset, uint8_t* sourceUtf8);
+
+// Writes national text through such a converter; every character the
+// target cannot hold, and every byte sequence that is no character of the
+// source (a lone surrogate, an odd last byte), is written as "?". Returns
+// the number of "?" written for them.
+uint64_t iconv_national_convert(FILE* stream, iconv_t converter, bool sourceUtf8,
+                                const unsigned char* bytes, size_t length);
+
 // Plausible UCS-2 text, little- and big-endian: every unit printable or blank
 // ASCII, or a CJK ideograph. Empty text is valid, odd lengths are not.
 bool is_valid_ucs2le_string(const unsigned char* bytes, size_t length);

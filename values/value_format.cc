@@ -1,5 +1,7 @@
 #include "values/value_format.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstring>
 
 #include "values/charset.h"
@@ -10,7 +12,8 @@ inline void writeBytes(FILE* stream, const void* bytes, size_t n) {
   if (n > 0) fwrite_unlocked(bytes, 1, n, stream);
 }
 
-// Writes v with at least `width` digits (leading zeros). Returns the end.
+// Writes v with at least `width` digits (leading zeros), width at most 10.
+// Returns the end.
 inline char* putUnsigned(char* p, unsigned v, int width) {
   char digits[10];
   int n = 0;
@@ -128,6 +131,9 @@ void printDATE(FILE* stream, const SessionContext&, const unsigned char* value,
   writeBytes(stream, text, static_cast<size_t>(putDateTime(text, value) - text));
 }
 
+// Fractional seconds: .FFFFFF when the stored nanoseconds are a whole number
+// of microseconds, else .FFFFFFFFF.
+//
 // TIMESTAMP WITH TIME ZONE (13 bytes) holds its date and time in UTC, so it
 // is written with the zone +00:00: the exact instant whatever zone it was
 // entered in.
@@ -137,8 +143,11 @@ void printTIMESTAMP(FILE* stream, const SessionContext&, const unsigned char* va
   char text[64];
   char* p = putDateTime(text, value);
   if (length >= 11) {
+    // Six digits while the nanoseconds are whole microseconds, else all nine.
+    const uint32_t nanoseconds = readBigEndian32(value + 7);
     *p++ = '.';
-    p = putUnsigned(p, readBigEndian32(value + 7) / 1000, 6);
+    p = nanoseconds % 1000 == 0 ? putUnsigned(p, nanoseconds / 1000, 6)
+                                : putUnsigned(p, nanoseconds, 9);
   }
   if (length == 13) {
     memcpy(p, " +00:00", 7);
@@ -147,10 +156,103 @@ void printTIMESTAMP(FILE* stream, const SessionContext&, const unsigned char* va
   writeBytes(stream, text, static_cast<size_t>(p - text));
 }
 
+// Intervals store every field offset so that the bytes sort like the
+// values: the year (INTERVAL YEAR TO MONTH) and the day (INTERVAL DAY TO
+// SECOND) as 32-bit big-endian numbers plus 2^31, the month, hour, minute and
+// second as one byte plus 60, the nanoseconds as a 32-bit number plus 2^31.
+// A negative interval has every field negative (or zero).
+namespace {
+
+constexpr int64_t kIntervalBias32 = 0x80000000LL;
+constexpr int kIntervalBias8 = 60;
+constexpr int64_t kMaxIntervalLeading = 999999999;  // nine digits of years or days
+
+inline int64_t intervalField32(const unsigned char* b) {
+  return static_cast<int64_t>(readBigEndian32(b)) - kIntervalBias32;
+}
+inline int intervalField8(unsigned char b) { return static_cast<int>(b) - kIntervalBias8; }
+
+// The sign all fields share: -1, +1, or 0 when they are all zero; 2 when a
+// field is above its limit or two fields disagree.
+int intervalSign(const int64_t* fields, const int64_t* limits, int count) {
+  int sign = 0;
+  for (int i = 0; i < count; i++) {
+    const int64_t v = fields[i];
+    if (v > limits[i] || v < -limits[i]) return 2;
+    const int s = v > 0 ? 1 : v < 0 ? -1 : 0;
+    if (s != 0 && sign != 0 && s != sign) return 2;
+    if (s != 0) sign = s;
+  }
+  return sign;
+}
+
+inline uint64_t magnitude(int64_t v) { return static_cast<uint64_t>(v < 0 ? -v : v); }
+
+}  // namespace
+
+void printINTERVALYM(FILE* stream, const SessionContext&, const unsigned char* value,
+                     uint32_t length) {
+  if (length != 5) return;
+  const int64_t fields[2] = {intervalField32(value), intervalField8(value[4])};
+  const int64_t limits[2] = {kMaxIntervalLeading, 11};
+  const int sign = intervalSign(fields, limits, 2);
+  if (sign == 2) return;
+  char text[32];
+  char* p = text;
+  *p++ = sign < 0 ? '-' : '+';
+  p = putUnsigned(p, static_cast<unsigned>(magnitude(fields[0])), 2);
+  *p++ = '-';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[1])));
+  writeBytes(stream, text, static_cast<size_t>(p - text));
+}
+
+void printINTERVALDS(FILE* stream, const SessionContext&, const unsigned char* value,
+                     uint32_t length) {
+  if (length != 11) return;
+  const int64_t fields[5] = {intervalField32(value), intervalField8(value[4]),
+                             intervalField8(value[5]), intervalField8(value[6]),
+                             intervalField32(value + 7)};
+  const int64_t limits[5] = {kMaxIntervalLeading, 23, 59, 59, 999999999};
+  const int sign = intervalSign(fields, limits, 5);
+  if (sign == 2) return;
+  char text[48];
+  char* p = text;
+  *p++ = sign < 0 ? '-' : '+';
+  p = putUnsigned(p, static_cast<unsigned>(magnitude(fields[0])), 2);
+  *p++ = ' ';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[1])));
+  *p++ = ':';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[2])));
+  *p++ = ':';
+  p = putTwo(p, static_cast<unsigned>(magnitude(fields[3])));
+  *p++ = '.';
+  const unsigned nanoseconds = static_cast<unsigned>(magnitude(fields[4]));
+  p = nanoseconds % 1000 == 0 ? putUnsigned(p, nanoseconds / 1000, 6)
+                              : putUnsigned(p, nanoseconds, 9);
+  writeBytes(stream, text, static_cast<size_t>(p - text));
+}
+
 // BINARY_FLOAT and BINARY_DOUBLE are stored big-endian with the sign bit
 // flipped for positive values and every bit inverted for negative ones, so
 // that the bytes sort like the numbers. A first byte of 0x80 or above is a
 // positive value (clear the top bit); below 0x80, invert every bit.
+//
+// The value is written as the shortest text that reads back as the same
+// float or double (3.5, 0.1, 1e-10, 1.7e+308, -0); the special values as
+// Nan, Inf and -Inf.
+namespace {
+
+template <class Real>
+void writeReal(FILE* stream, Real v) {
+  if (std::isnan(v)) return writeBytes(stream, "Nan", 3);
+  if (std::isinf(v)) return v < 0 ? writeBytes(stream, "-Inf", 4) : writeBytes(stream, "Inf", 3);
+  char text[64];
+  const std::to_chars_result r = std::to_chars(text, text + sizeof text, v);
+  if (r.ec == std::errc()) writeBytes(stream, text, static_cast<size_t>(r.ptr - text));
+}
+
+}  // namespace
+
 void printBINARYFLOAT(FILE* stream, const SessionContext&, const unsigned char* value,
                       uint32_t length) {
   if (length == 4) {
@@ -158,13 +260,13 @@ void printBINARYFLOAT(FILE* stream, const SessionContext&, const unsigned char* 
     bits = (value[0] & 0x80) ? bits ^ 0x80000000u : ~bits;
     float f;
     memcpy(&f, &bits, sizeof f);
-    fprintf(stream, "%f", static_cast<double>(f));
+    writeReal(stream, f);
   } else if (length == 8) {
     uint64_t bits = static_cast<uint64_t>(readBigEndian32(value)) << 32 | readBigEndian32(value + 4);
     bits = (value[0] & 0x80) ? bits ^ 0x8000000000000000ull : ~bits;
     double d;
     memcpy(&d, &bits, sizeof d);
-    fprintf(stream, "%f", d);
+    writeReal(stream, d);
   }
 }
 
@@ -179,9 +281,18 @@ void printVARCHAR(FILE* stream, const SessionContext&, const unsigned char* valu
   writeBytes(stream, value, length);
 }
 
+void printNationalText(FILE* stream, const SessionContext& ctx, iconv_t userConverter,
+                       const unsigned char* value, uint32_t length) {
+  if (userConverter != kNoConverter || ctx.nationalConverter == kNoConverter)
+    return iconv_charset_convert(stream, userConverter, value, length);
+  const uint64_t replaced = iconv_national_convert(stream, ctx.nationalConverter,
+                                                   ctx.nationalSourceUtf8 != 0, value, length);
+  if (ctx.nationalUnmapped != nullptr) *ctx.nationalUnmapped += replaced;
+}
+
 void printNVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                    uint32_t length) {
-  iconv_charset_convert(stream, ctx.ncharConverter, value, length);
+  printNationalText(stream, ctx, ctx.ncharConverter, value, length);
 }
 
 void printVARRAW(FILE* stream, const SessionContext&, const unsigned char* value,
@@ -250,6 +361,10 @@ void printFieldValue(FILE* stream, const SessionContext& ctx, const unsigned cha
     case kColTimestampTZ:
     case kColTimestampLTZ:
       return printTIMESTAMP(stream, ctx, value, length);
+    case kColIntervalYM:
+      return printINTERVALYM(stream, ctx, value, length);
+    case kColIntervalDS:
+      return printINTERVALDS(stream, ctx, value, length);
     default:
       return printVARRAW(stream, ctx, value, length);
   }

@@ -31,12 +31,26 @@ void printDATE(FILE* stream, const SessionContext& ctx, const unsigned char* val
                uint32_t length);
 void printTIMESTAMP(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                     uint32_t length);
+// INTERVAL YEAR TO MONTH (5 bytes) as +YY-MM and INTERVAL DAY TO SECOND (11
+// bytes) as +DD HH:MI:SS.FFFFFF (nine fraction digits when the nanoseconds
+// are not whole microseconds), a minus sign for negative intervals. Nothing
+// is written for a value of another length or with a field out of range.
+void printINTERVALYM(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                     uint32_t length);
+void printINTERVALDS(FILE* stream, const SessionContext& ctx, const unsigned char* value,
+                     uint32_t length);
 void printBINARYFLOAT(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                       uint32_t length);
 void printCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                uint32_t length);
 void printVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                   uint32_t length);
+// National text (NCHAR, NVARCHAR2 and, from the LOB reader, NCLOB): through
+// the user's converter when one is set (ICONV_NCHAR, ICONV_NCLOB; the bytes
+// as stored when they do not convert), else through the session's national
+// converter, unmappable characters as "?" and counted.
+void printNationalText(FILE* stream, const SessionContext& ctx, iconv_t userConverter,
+                       const unsigned char* value, uint32_t length);
 void printNVARCHAR(FILE* stream, const SessionContext& ctx, const unsigned char* value,
                    uint32_t length);
 void printVARRAW(FILE* stream, const SessionContext& ctx, const unsigned char* value,

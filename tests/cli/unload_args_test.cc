@@ -58,6 +58,9 @@ TEST(UnloadColumnWords, FirstMatchingEntryInTableOrder) {
   EXPECT_EQ(112, typeOf("CLOB"));
   EXPECT_EQ(109, typeOf("VARRAY"));
   EXPECT_EQ(108, typeOf("NARRAY"));
+  EXPECT_EQ(182, typeOf("INTERVAL_YM"));
+  EXPECT_EQ(183, typeOf("interval_ds"));
+  EXPECT_EQ(253, typeOf("INTERVAL"));
   EXPECT_EQ(253, typeOf("INTEGER"));
   EXPECT_EQ(253, typeOf("CHA"));
   EXPECT_EQ(253, typeOf("BINARY"));

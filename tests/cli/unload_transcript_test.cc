@@ -212,6 +212,40 @@ TEST(UnloadTable, LobFileFillerWithLobStorageFile) {
       << ctl;
 }
 
+// NCHAR and NVARCHAR2 (AL16UTF16) come out as UTF-8 under the default
+// CHARSET, in the database character set under another, with "?" and one
+// warning for what it cannot hold; ICONV_NCHAR still decides when set.
+TEST(UnloadTable, NationalColumnsInTheOutputCharacterSet) {
+  Demo d;
+  const mkdb::DemoTable& t = d.table("MORE_TYPES");
+  const std::string out = session(d, "UNLOAD TABLE SCOTT.MORE_TYPES TO utf8.txt;\n"
+                                     "SET CHARSET WE8ISO8859P1\n"
+                                     "UNLOAD TABLE SCOTT.MORE_TYPES TO latin1.txt;\n"
+                                     "SET ICONV_NCHAR UTF-16BE UTF-16BE\n"
+                                     "UNLOAD TABLE SCOTT.MORE_TYPES TO stored.txt;\n");
+  const Rows utf8 = splitRows(d.dir.read("utf8.txt"));
+  EXPECT_EQ(expectedRows(t), utf8);
+  ASSERT_EQ("\xe4\xb8\xad\xe6\x96\x87\xe5\xad\x97", utf8[0][8]);  // the source text
+
+  Rows latin1 = expectedRows(t);
+  latin1[0][8] = "???";
+  latin1[0][9] = "na\xefve caf\xe9 ?? ?";  // a surrogate pair is one character
+  EXPECT_EQ(latin1, splitRows(d.dir.read("latin1.txt")));
+  EXPECT_EQ(1u, countOf(out, "Warning: 6 characters of national columns had no equivalent and "
+                             "were written as ?\n"));
+  EXPECT_EQ(1u, countOf(out, "Warning: "));
+
+  Rows stored = expectedRows(t);
+  for (int row : {0, 1}) {
+    for (int column : {8, 9}) {
+      OracleBytes b;
+      ASSERT_TRUE(mkdb::encodeDemoValue(t.columns[column], stored[row][column], b));
+      stored[row][column].assign(b.begin(), b.end());
+    }
+  }
+  EXPECT_EQ(stored, splitRows(d.dir.read("stored.txt")));
+}
+
 std::vector<DmpValue> dmpRow(const mkdb::DemoTable& t, const mkdb::DemoRow& row) {
   std::vector<DmpValue> out;
   for (size_t i = 0; i < t.columns.size(); i++) {
@@ -441,6 +475,28 @@ TEST(UnloadObject, ColumnTypesGivenAndTheRestUnknown) {
   EXPECT_EQ(10u, warnings);
   EXPECT_NE(std::string::npos, out.find("Sucessfully unload 14 rows ...\n<date>\nZUT> "));
   EXPECT_NE(std::string::npos, out.find("Current OUTPUT_STYLE is : TXT"));
+}
+
+// Intervals by name (the dictionary's types 182 and 183) and by data object
+// id with the COLUMN words INTERVAL_YM and INTERVAL_DS: the same text; the
+// CREATE script keeps their precisions.
+TEST(UnloadObject, IntervalsByNameAndByColumnWords) {
+  Demo d;
+  const mkdb::DemoTable& t = d.table("MORE_TYPES");
+  session(d, "UNLOAD TABLE SCOTT.MORE_TYPES TO m.txt;\nUNLOAD OBJECT " +
+                 std::to_string(t.dataObjId) +
+                 " COLUMN NUMBER SKIP SKIP SKIP SKIP SKIP INTERVAL_YM INTERVAL_DS NCHAR NCHAR"
+                 " TO o.txt;\n");
+  EXPECT_EQ(expectedRows(t), splitRows(d.dir.read("m.txt")));
+  Rows intervals;
+  for (std::vector<std::string> r : expectedRows(t)) {
+    r.erase(r.begin() + 1, r.begin() + 6);
+    intervals.push_back(r);
+  }
+  EXPECT_EQ(intervals, splitRows(d.dir.read("o.txt")));
+  const std::string create = d.dir.read("MORE_TYPES_syntax.sql");
+  EXPECT_NE(std::string::npos, create.find(" \"C_IYM\"  INTERVAL YEAR(9) TO MONTH  ,\n")) << create;
+  EXPECT_NE(std::string::npos, create.find(" \"C_IDS\"  INTERVAL DAY(9) TO SECOND(9)  ,\n")) << create;
 }
 
 TEST(UnloadObject, ByListHeaderOrScanAlwaysText) {

@@ -7,7 +7,8 @@
 //   byte 0: bits 0-1 block size (1024, 2048, 4096, 8192), bit 2 big-endian,
 //           bit 3 deleted rows, bit 4 committed only, bit 5 ROW_ADDRESS,
 //           bit 6 sampling mode, bit 7 UNLOAD ... INDEX
-//   byte 1: bits 0-1 table number, bits 2-3 MAXCHAINS, bit 4 BLOCK_CHECK
+//   byte 1: bits 0-1 table number, bits 2-3 MAXCHAINS, bit 4 BLOCK_CHECK,
+//           bit 5 national text through the national converter (to ISO-8859-1)
 //   bytes 2-9: column type choices, repeated over the columns
 // Chained pieces are read through an empty file set, so every read fails
 // cleanly and no file is touched.
@@ -25,6 +26,7 @@
 #include "rows/compress.h"
 #include "rows/row_map.h"
 #include "rows/text_rows.h"
+#include "values/charset.h"
 
 namespace {
 
@@ -36,13 +38,16 @@ constexpr uint8_t kTypeChoices[] = {kColSkip,        kColVarchar2,     kColNumbe
                                     kColVarchar,     kColDate,         kColRaw,       kColLongRaw,
                                     kColChar,        kColBinaryFloat,  kColBinaryDouble, kColNArray,
                                     kColVArray,      kColTimestamp,    kColTimestampTZ, kColTimestampLTZ,
-                                    kColNotGiven,    kColNChar};
+                                    kColNotGiven,    kColNChar,        kColIntervalYM,
+                                    kColIntervalDS};
 
 struct Fixture {
   DataFileSet* set = new DataFileSet;
   ReadAheadCache data, lob;
   RdbaList corrupt, skip;
   FILE* out = fopen("/dev/null", "w");
+  uint8_t nationalSourceUtf8 = 0;
+  iconv_t national = open_national_converter(31, 2000, &nationalSourceUtf8);
   Fixture() {
     resizeReadAheadCache(data, 64 * 1024);
     resizeReadAheadCache(lob, 64 * 1024);
@@ -88,6 +93,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ctx->lobCache = &fx.lob;
   ctx->corruptList = &fx.corrupt;
   ctx->skipList = &fx.skip;
+  uint64_t unmapped = 0;
+  if (more & 0x20) {
+    ctx->nationalConverter = fx.national;
+    ctx->nationalSourceUtf8 = fx.nationalSourceUtf8;
+    ctx->nationalUnmapped = &unmapped;
+  }
   for (int c = 0; c < kMaxColumns; c++) {
     ctx->columnTypes[c] = kTypeChoices[data[2 + c % 8] % sizeof kTypeChoices];
   }

@@ -60,6 +60,15 @@ std::string timeText(const OracleDateTime& t) {
   return b;
 }
 
+std::string exactDecimal(double v) {
+  char b[64];
+  snprintf(b, sizeof b, "%.3f", v);
+  std::string s = b;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  return s;
+}
+
 void add(SourceRow& r, const mkdb::Value& v, const std::string& text) {
   r.row.values.push_back(v);
   r.text.push_back(v ? text : "");
@@ -94,13 +103,12 @@ SourceRow makeRow(std::mt19937& rng, size_t i, bool allowHuge) {
     hex += h;
   }
   add(r, raw, hex);
+  // Quarters and eighths of small whole numbers: their shortest text is the
+  // exact decimal, without trailing zeros.
   const float fl = static_cast<float>(static_cast<int>(rng() % 2001) - 1000) / 4.0f;
-  char ft[64];
-  snprintf(ft, sizeof ft, "%f", static_cast<double>(fl));
-  add(r, encodeOracleBinaryFloat(fl), ft);
+  add(r, encodeOracleBinaryFloat(fl), exactDecimal(static_cast<double>(fl)));
   const double db = static_cast<double>(static_cast<int>(rng() % 200001) - 100000) / 8.0;
-  snprintf(ft, sizeof ft, "%f", db);
-  add(r, encodeOracleBinaryDouble(db), ft);
+  add(r, encodeOracleBinaryDouble(db), exactDecimal(db));
   const OracleDateTime ts = randomTime(rng);
   const uint32_t micros = rng() % 3 == 0 ? 0 : rng() % 1000000;
   char frac[16];

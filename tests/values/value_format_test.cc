@@ -4,8 +4,11 @@
 
 #include <iconv.h>
 
+#include <cmath>
+#include <cstring>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "export/dmp_writer.h"
@@ -19,9 +22,9 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-std::string withPrintf(const char* format, double v) {
+std::string withPrintf(const char* format, int precision, double v) {
   char buf[512];
-  snprintf(buf, sizeof buf, format, v);
+  snprintf(buf, sizeof buf, format, precision, v);
   return buf;
 }
 
@@ -85,27 +88,162 @@ TEST(TimestampFormat, SevenElevenAndThirteenBytes) {
   EXPECT_EQ("", renderValue(Bytes(14, 100), kColTimestamp));
 }
 
-TEST(FloatFormat, PositiveAndNegativeValues) {
-  EXPECT_EQ("1.000000", renderValue({0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, kColBinaryDouble));
-  // Oracle's own bytes for BINARY_FLOAT -134.45.
-  EXPECT_EQ(withPrintf("%f", -134.45f), renderValue({0x3C, 0xF9, 0x8C, 0xCC}, kColBinaryFloat));
-  EXPECT_EQ("-134.449997", renderValue({0x3C, 0xF9, 0x8C, 0xCC}, kColBinaryFloat));
-  EXPECT_EQ("-2.500000", renderValue(encodeOracleBinaryDouble(-2.5), kColBinaryDouble));
-  EXPECT_EQ("0.000000", renderValue(encodeOracleBinaryFloat(0.0f), kColBinaryFloat));
-  // The length decides, not the type code.
-  EXPECT_EQ("1.000000", renderValue({0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, kColBinaryFloat));
-  EXPECT_EQ("", renderValue({0xBF, 0xF0, 0, 0, 0}, kColBinaryDouble));
+TEST(IntervalFormat, LiteralForm) {
+  // Two values as a database server stores them.
+  EXPECT_EQ("+2021-10", renderValue({0x80, 0x00, 0x07, 0xE5, 0x46}, kColIntervalYM));
+  EXPECT_EQ("+02 12:23:34.456000",
+            renderValue({0x80, 0, 0, 0x02, 0x48, 0x53, 0x5E, 0x9B, 0x2E, 0x02, 0x00}, kColIntervalDS));
+  const struct {
+    Bytes stored;
+    const char* text;
+  } cases[] = {
+      {encodeOracleIntervalYM(2, 3), "+02-03"},
+      {encodeOracleIntervalYM(-1, -2), "-01-02"},
+      {encodeOracleIntervalYM(0, -5), "-00-05"},
+      {encodeOracleIntervalYM(0, 0), "+00-00"},
+      {encodeOracleIntervalYM(999999999, 11), "+999999999-11"},
+      {encodeOracleIntervalYM(-999999999, -11), "-999999999-11"},
+      {encodeOracleIntervalDS(-1, -2, -3, -4, -500000000), "-01 02:03:04.500000"},
+      {encodeOracleIntervalDS(0, 0, 0, 0, 1), "+00 00:00:00.000000001"},
+      {encodeOracleIntervalDS(0, 0, 0, 0, -123456789), "-00 00:00:00.123456789"},
+      {encodeOracleIntervalDS(0, 0, -1, 0, 0), "-00 00:01:00.000000"},
+      {encodeOracleIntervalDS(0, 0, 0, 0, 0), "+00 00:00:00.000000"},
+      {encodeOracleIntervalDS(123, 23, 59, 59, 999999999), "+123 23:59:59.999999999"},
+      {encodeOracleIntervalDS(-999999999, -23, -59, -59, -999999000), "-999999999 23:59:59.999999"},
+      // Fail closed: a field out of range, fields of both signs, a wrong length.
+      {encodeOracleIntervalYM(1, 12), ""},
+      {encodeOracleIntervalYM(1, -1), ""},
+      {encodeOracleIntervalYM(1000000000, 0), ""},
+      {encodeOracleIntervalDS(1, 24, 0, 0, 0), ""},
+      {encodeOracleIntervalDS(0, 0, 60, 0, 0), ""},
+      {encodeOracleIntervalDS(0, 0, 0, -60, 0), ""},
+      {encodeOracleIntervalDS(0, 0, 0, 0, 1000000000), ""},
+      {encodeOracleIntervalDS(-1, 0, 0, 0, 5), ""},
+      {encodeOracleIntervalDS(1000000000, 0, 0, 0, 0), ""},
+      {{0x80, 0x00, 0x07, 0xE5}, ""},
+      {{0x80, 0x00, 0x07, 0xE5, 0x46, 0x00}, ""},
+      {{0x80, 0, 0, 0x02, 0x48, 0x53, 0x5E, 0x9B, 0x2E, 0x02}, ""},
+  };
+  for (const auto& c : cases) {
+    const uint8_t type = c.stored.size() <= 6 ? kColIntervalYM : kColIntervalDS;
+    EXPECT_EQ(c.text, renderValue(c.stored, type)) << c.text;
+  }
+  // Each printer takes only its own length.
+  EXPECT_EQ("", renderValue(encodeOracleIntervalYM(2, 3), kColIntervalDS));
+  EXPECT_EQ("", renderValue(encodeOracleIntervalDS(1, 0, 0, 0, 0), kColIntervalYM));
 }
 
-TEST(FloatFormat, RandomValuesRoundTrip) {
-  std::mt19937 rng(11);
-  std::uniform_real_distribution<double> wide(-1e12, 1e12);
-  for (int i = 0; i < 3000; i++) {
-    double d = wide(rng);
-    float f = static_cast<float>(d);
-    ASSERT_EQ(withPrintf("%f", d), renderValue(encodeOracleBinaryDouble(d), kColBinaryDouble));
-    ASSERT_EQ(withPrintf("%f", static_cast<double>(f)),
-              renderValue(encodeOracleBinaryFloat(f), kColBinaryFloat));
+// Stored bytes and the expected text, worked out with Python's struct and
+// repr (shortest digits that read back), written as printf's %f or %e form,
+// whichever is shorter (%f on a tie).
+struct FloatCase {
+  Bytes stored;
+  const char* text;
+};
+
+// Nanoseconds that are whole microseconds keep six digits; any other value
+// shows all nine, in every timestamp type.
+TEST(TimestampFormat, FractionDigits) {
+  const OracleDateTime t{2014, 2, 28, 0, 2, 32};
+  const struct {
+    uint32_t nanoseconds;
+    const char* fraction;
+  } cases[] = {{212000000, ".212000"}, {500000, ".000500"}, {1000, ".000001"},
+               {999999000, ".999999"}, {1, ".000000001"}, {212000001, ".212000001"},
+               {123456789, ".123456789"}, {999999999, ".999999999"}, {100, ".000000100"},
+               {20, ".000000020"}};
+  for (const auto& c : cases) {
+    const std::string at = std::string("2014-02-28 00:02:32") + c.fraction;
+    EXPECT_EQ(at, renderValue(encodeOracleTimestamp(t, c.nanoseconds), kColTimestamp));
+    EXPECT_EQ(at, renderValue(encodeOracleTimestamp(t, c.nanoseconds), kColTimestampLTZ));
+    EXPECT_EQ(at + " +00:00",
+              renderValue(encodeOracleTimestampTZ(t, c.nanoseconds, 1, 0), kColTimestampTZ));
+  }
+}
+
+TEST(FloatFormat, ShortestTextThatReadsBack) {
+  const FloatCase cases[] = {
+      {{0xC0, 0x60, 0x00, 0x00}, "3.5"},
+      {{0x3C, 0xF9, 0x8C, 0xCC}, "-134.45"},  // Oracle's own bytes for -134.45
+      {{0xBD, 0xFC, 0xD6, 0xEA}, "0.12345679"},
+      {{0xAE, 0xDB, 0xE6, 0xFF}, "1e-10"},
+      {{0xFF, 0x7F, 0xFF, 0xFF}, "3.4028235e+38"},
+      {{0xCB, 0x80, 0x00, 0x00}, "16777216"},
+      {{0x80, 0x00, 0x00, 0x01}, "1e-45"},
+      {{0xC0, 0x2D, 0xF8, 0x54}, "2.7182817"},
+      {{0x80, 0x00, 0x00, 0x00}, "0"},
+      {{0x7F, 0xFF, 0xFF, 0xFF}, "-0"},
+      {{0xFF, 0x80, 0x00, 0x00}, "Inf"},
+      {{0x00, 0x7F, 0xFF, 0xFF}, "-Inf"},
+      {{0xFF, 0xC0, 0x00, 0x00}, "Nan"},
+      {{0x00, 0x3F, 0xFF, 0xFF}, "Nan"},  // a NaN with its sign bit set
+      {{0xBF, 0xF0, 0, 0, 0, 0, 0, 0}, "1"},
+      {{0x3F, 0xFB, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "-2.5"},
+      {{0xBD, 0xDB, 0x7C, 0xDF, 0xD9, 0xD7, 0xBD, 0xBB}, "1e-10"},
+      {{0xFF, 0xEE, 0x42, 0xD1, 0x30, 0x77, 0x3B, 0x76}, "1.7e+308"},
+      {{0xBF, 0xB9, 0x99, 0x99, 0x99, 0x99, 0x99, 0x9A}, "0.1"},
+      {{0xC0, 0x05, 0xBF, 0x0A, 0x8B, 0x14, 0x57, 0x69}, "2.718281828459045"},
+      {{0xBF, 0xBF, 0x9A, 0xDD, 0x37, 0x39, 0x63, 0x5F}, "0.123456789"},
+      {{0xC0, 0x59, 0, 0, 0, 0, 0, 0}, "100"},
+      {{0xC3, 0x41, 0xC3, 0x79, 0x37, 0xE0, 0x80, 0x00}, "1e+16"},
+      {{0x3E, 0xD1, 0x7B, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF}, "-1e+06"},
+      {{0xC1, 0x9D, 0x6F, 0x34, 0x54, 0x80, 0x00, 0x00}, "123456789.125"},
+      {{0x80, 0, 0, 0, 0, 0, 0, 0x01}, "5e-324"},
+      {{0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "-0"},
+      {{0xFF, 0xF0, 0, 0, 0, 0, 0, 0}, "Inf"},
+      {{0x00, 0x0F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, "-Inf"},
+      {{0xFF, 0xF8, 0, 0, 0, 0, 0, 0}, "Nan"},
+  };
+  for (const FloatCase& c : cases) {
+    // The length decides, not the type code.
+    EXPECT_EQ(c.text, renderValue(c.stored, kColBinaryFloat)) << c.text;
+    EXPECT_EQ(c.text, renderValue(c.stored, kColBinaryDouble)) << c.text;
+  }
+  EXPECT_EQ("", renderValue({0xBF, 0xF0, 0, 0, 0}, kColBinaryDouble));
+  EXPECT_EQ("", renderValue({0xBF, 0xF0, 0}, kColBinaryFloat));
+}
+
+// The shortest %e text that reads back as the value, found by trying each
+// precision in turn.
+template <class Real>
+std::string shortestExponentText(Real v) {
+  for (int precision = 0;; precision++) {
+    const std::string t = withPrintf("%.*e", precision, static_cast<double>(v));
+    const Real back = std::is_same_v<Real, float> ? strtof(t.c_str(), nullptr)
+                                                  : strtod(t.c_str(), nullptr);
+    if (back == v || precision > 17) return t;
+  }
+}
+
+// Any value: the text reads back as the same bits and is no longer than the
+// shortest exponent form.
+TEST(FloatFormat, RandomValuesReadBackWithTheFewestDigits) {
+  std::mt19937_64 rng(11);
+  for (int i = 0; i < 20000; i++) {
+    const uint64_t bits = rng();
+    const uint32_t low = static_cast<uint32_t>(bits);
+    double d;
+    float f;
+    memcpy(&d, &bits, sizeof d);
+    memcpy(&f, &low, sizeof f);
+    if (!std::isfinite(d) || !std::isfinite(f)) continue;
+    const std::string dt = renderValue(encodeOracleBinaryDouble(d), kColBinaryDouble);
+    const std::string ft = renderValue(encodeOracleBinaryFloat(f), kColBinaryFloat);
+    const double dBack = strtod(dt.c_str(), nullptr);
+    const float fBack = strtof(ft.c_str(), nullptr);
+    ASSERT_EQ(0, memcmp(&d, &dBack, sizeof d)) << dt;
+    ASSERT_EQ(0, memcmp(&f, &fBack, sizeof f)) << ft;
+    // Never longer than the shortest exponent form, and that form itself
+    // when written with an exponent.
+    const std::string dShortest = shortestExponentText(d), fShortest = shortestExponentText(f);
+    ASSERT_LE(dt.size(), dShortest.size()) << dt;
+    ASSERT_LE(ft.size(), fShortest.size()) << ft;
+    if (dt.find('e') != std::string::npos) {
+      ASSERT_EQ(dShortest, dt);
+    }
+    if (ft.find('e') != std::string::npos) {
+      ASSERT_EQ(fShortest, ft);
+    }
   }
 }
 
@@ -147,6 +285,79 @@ TEST(CharacterFormat, NationalValuesWithAndWithoutConverter) {
   for (int i = 0; i < 30000; i++) expected += "\xE4\xB8\xAD";
   EXPECT_EQ(expected, renderValueWith(ctx, big, kColNChar));
   iconv_close(ctx.ncharConverter);
+}
+
+// Without ICONV_NCHAR the session's national converter decides: characters
+// the target lacks and bytes that are no character become "?", counted.
+TEST(CharacterFormat, NationalValuesThroughTheNationalConverter) {
+  const struct {
+    uint16_t charset;
+    uint16_t nlsCharset;
+    Bytes stored;
+    std::string text;
+    uint64_t replaced;
+  } cases[] = {
+      // AL16UTF16 to ISO-8859-1 (WE8ISO8859P1).
+      {31, 2000, {0x00, 0x41, 0x00, 0xE9, 0x4E, 0x2D}, "A\xE9?", 1},
+      {31, 2000, {0xD8, 0x3D, 0xDE, 0x00, 0x00, 0x41}, "?A", 1},  // one pair, one character
+      {31, 2000, {0xD8, 0x00, 0x00, 0x41}, "?A", 1},              // a lone high surrogate
+      {31, 2000, {0xDC, 0x00}, "?", 1},                           // a lone low surrogate
+      {31, 2000, {0x00, 0x41, 0x00}, "A?", 1},                    // an odd last byte
+      {31, 2000, {0x4E, 0x2D, 0x65, 0x87, 0x00, 0x20}, "?? ", 2},
+      // To UTF-8 under US7ASCII (the default), AL32UTF8 and UTF8.
+      {1, 2000, {0x4E, 0x2D, 0xD8, 0x3D, 0xDE, 0x00}, "\xE4\xB8\xAD\xF0\x9F\x98\x80", 0},
+      {873, 2000, {0x00, 0xE9}, "\xC3\xA9", 0},
+      {871, 2000, {0xDC, 0x00, 0x00, 0x41}, "?A", 1},
+      // To a multi-byte database character set (ZHS16GBK).
+      {852, 2000, {0x4E, 0x2D, 0xD8, 0x3D, 0xDE, 0x00}, "\xD6\xD0?", 1},
+      // A UTF8 national character set.
+      {31, 871, {'c', 0xC3, 0xA9, ' ', 0xE4, 0xB8, 0xAD}, "c\xE9 ?", 1},
+      {31, 871, {0xFF, 'A'}, "?A", 1},
+      {31, 871, {'A', 0xE4, 0xB8}, "A?", 1},
+      // A character set without an iconv name here: UTF-8.
+      {5, 2000, {0x00, 0xE9}, "\xC3\xA9", 0},
+  };
+  for (const auto& c : cases) {
+    SessionContext ctx;
+    uint64_t replaced = 0;
+    ctx.nationalUnmapped = &replaced;
+    ctx.nationalConverter = open_national_converter(c.charset, c.nlsCharset, &ctx.nationalSourceUtf8);
+    ASSERT_NE(kNoConverter, ctx.nationalConverter);
+    EXPECT_EQ(c.text, renderValueWith(ctx, c.stored, kColNChar)) << c.charset;
+    EXPECT_EQ(c.text, renderValueWith(ctx, c.stored, kColVarchar2, 2)) << c.charset;
+    EXPECT_EQ(2 * c.replaced, replaced) << c.charset;
+    // Form 1 text is left alone; ICONV_NCHAR, when set, decides instead.
+    EXPECT_EQ(std::string(c.stored.begin(), c.stored.end()),
+              renderValueWith(ctx, c.stored, kColVarchar2, 1));
+    ctx.ncharConverter = iconv_open("UTF-16BE", "UTF-16BE");
+    if (c.nlsCharset == 2000) {  // what does not convert is written as stored
+      EXPECT_EQ(std::string(c.stored.begin(), c.stored.end()),
+                renderValueWith(ctx, c.stored, kColNChar));
+    }
+    EXPECT_EQ(2 * c.replaced, replaced);
+    iconv_close(ctx.ncharConverter);
+    iconv_close(ctx.nationalConverter);
+  }
+}
+
+TEST(CharacterFormat, NationalValuesLongerThanTheWorkBuffer) {
+  SessionContext ctx;
+  uint64_t replaced = 0;
+  ctx.nationalUnmapped = &replaced;
+  ctx.nationalConverter = open_national_converter(31, 2000, &ctx.nationalSourceUtf8);
+  Bytes big;
+  for (int i = 0; i < 40000; i++) big.insert(big.end(), {0x4E, 0x2D, 0x00, 0x41});
+  std::string expected;
+  for (int i = 0; i < 40000; i++) expected += "?A";
+  EXPECT_EQ(expected, renderValueWith(ctx, big, kColNChar));
+  EXPECT_EQ(40000u, replaced);
+  iconv_close(ctx.nationalConverter);
+  ctx.nationalConverter = open_national_converter(1, 2000, &ctx.nationalSourceUtf8);
+  expected.clear();
+  for (int i = 0; i < 40000; i++) expected += "\xE4\xB8\xAD" "A";
+  EXPECT_EQ(expected, renderValueWith(ctx, big, kColNChar));
+  EXPECT_EQ(40000u, replaced);
+  iconv_close(ctx.nationalConverter);
 }
 
 TEST(RawFormat, HexInPiecesOfAtMost242Characters) {
@@ -281,7 +492,8 @@ TEST(PrintField, RandomBytesGiveWellFormedOutput) {
   std::mt19937 rng(99);
   const uint8_t types[] = {kColVarchar2, kColNumber, kColLong, kColDate, kColRaw, kColChar,
                            kColBinaryFloat, kColBinaryDouble, kColNArray, kColVArray,
-                           kColTimestamp, kColTimestampTZ, kColNChar, 69};
+                           kColTimestamp, kColTimestampTZ, kColNChar, kColIntervalYM,
+                           kColIntervalDS, 69};
   for (int i = 0; i < 20000; i++) {
     Bytes v(rng() % 48);
     for (auto& b : v) b = static_cast<uint8_t>(rng());
@@ -299,6 +511,9 @@ TEST(PrintField, RandomBytesGiveWellFormedOutput) {
         if (!out.empty()) {
           ASSERT_TRUE(isDateText(out)) << out;
         }
+      }
+      if (type == kColIntervalYM || type == kColIntervalDS) {
+        ASSERT_TRUE(out.empty() || v.size() == (type == kColIntervalYM ? 5u : 11u)) << out;
       }
       if (type == kColRaw) {
         ASSERT_EQ(2 * v.size(), out.size());

@@ -16,11 +16,13 @@ constexpr uint32_t kDemoTablespace = 4;
 constexpr uint32_t kDemoBlocks = 512;
 constexpr uint32_t kFirstObjId = 73180;
 constexpr uint32_t kCharset = 1;  // US7ASCII, the tool's default CHARSET
+constexpr uint32_t kNationalCharset = 2000;  // AL16UTF16
 
 // Column types as COL$ numbers them.
 constexpr uint32_t kVarchar2 = 1, kNumber = 2, kLong = 8, kDate = 12, kRaw = 23, kChar = 96,
                    kBinaryFloat = 100, kBinaryDouble = 101, kTimestamp = 180,
-                   kTimestampTZ = 181, kTimestampLTZ = 231;
+                   kTimestampTZ = 181, kIntervalYM = 182, kIntervalDS = 183,
+                   kTimestampLTZ = 231;
 
 DictColumnSpec number(const std::string& name, std::optional<int32_t> precision = std::nullopt,
                       std::optional<int32_t> scale = std::nullopt, bool notNull = false) {
@@ -48,6 +50,17 @@ DictColumnSpec varchar2(const std::string& name, uint32_t length) {
   return characters(name, kVarchar2, length);
 }
 
+// A national column: AL16UTF16, length in bytes (two per character).
+DictColumnSpec national(const std::string& name, uint32_t type, uint32_t characters) {
+  DictColumnSpec c;
+  c.name = name;
+  c.type = type;
+  c.length = characters * 2;
+  c.charsetId = kNationalCharset;
+  c.charsetForm = 2;
+  return c;
+}
+
 DictColumnSpec other(const std::string& name, uint32_t type, uint32_t length,
                      std::optional<int32_t> scale = std::nullopt) {
   DictColumnSpec c;
@@ -58,21 +71,76 @@ DictColumnSpec other(const std::string& name, uint32_t type, uint32_t length,
   return c;
 }
 
-// "YYYY-MM-DD HH:MI:SS[.ffffff]" → date and time, nanoseconds; false when
-// the text is not in that form.
+// "YYYY-MM-DD HH:MI:SS[.ffffff|.fffffffff]" → date and time, nanoseconds;
+// false when the text is not in that form.
 bool parseDateTime(const std::string& text, OracleDateTime& t, uint32_t& nanoseconds,
                    bool& hasFraction) {
-  int micro = 0;
   char tail[16] = {};
   const int n = sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%15s", &t.year, &t.month, &t.day, &t.hour,
                        &t.minute, &t.second, tail);
   if (n < 6) return false;
   hasFraction = n == 7;
+  nanoseconds = 0;
   if (hasFraction) {
-    if (tail[0] != '.' || strlen(tail) != 7) return false;
-    micro = atoi(tail + 1);
+    const size_t digits = strlen(tail) - 1;
+    if (tail[0] != '.' || (digits != 6 && digits != 9)) return false;
+    nanoseconds = static_cast<uint32_t>(atoi(tail + 1)) * (digits == 6 ? 1000 : 1);
   }
-  nanoseconds = static_cast<uint32_t>(micro) * 1000;
+  return true;
+}
+
+// "+YY-MM" (INTERVAL YEAR TO MONTH) and "+DD HH:MI:SS.ffffff[fff]" (INTERVAL
+// DAY TO SECOND), "-" for a negative interval: every field is then negative.
+bool encodeInterval(uint32_t type, const std::string& text, OracleBytes& out) {
+  if (text.size() < 2 || (text[0] != '+' && text[0] != '-')) return false;
+  const int sign = text[0] == '-' ? -1 : 1;
+  unsigned lead = 0, month = 0, hour = 0, minute = 0, second = 0;
+  char fraction[16] = {};
+  int used = 0;
+  if (type == kIntervalYM) {
+    if (sscanf(text.c_str() + 1, "%u-%2u%n", &lead, &month, &used) != 2 ||
+        static_cast<size_t>(used) + 1 != text.size())
+      return false;
+    out = encodeOracleIntervalYM(sign * static_cast<int32_t>(lead), sign * static_cast<int32_t>(month));
+    return true;
+  }
+  if (sscanf(text.c_str() + 1, "%u %2u:%2u:%2u.%10[0-9]%n", &lead, &hour, &minute, &second,
+             fraction, &used) != 5 ||
+      static_cast<size_t>(used) + 1 != text.size())
+    return false;
+  const size_t digits = strlen(fraction);
+  if (digits != 6 && digits != 9) return false;
+  const int32_t ns = atoi(fraction) * (digits == 6 ? 1000 : 1);
+  out = encodeOracleIntervalDS(sign * static_cast<int32_t>(lead), sign * static_cast<int32_t>(hour),
+                               sign * static_cast<int32_t>(minute),
+                               sign * static_cast<int32_t>(second), sign * ns);
+  return true;
+}
+
+// UTF-8 text as AL16UTF16 (UTF-16 big-endian, surrogate pairs above
+// U+FFFF); false for bytes that are not UTF-8.
+bool encodeUtf16(const std::string& text, OracleBytes& out) {
+  out.clear();
+  for (size_t i = 0; i < text.size();) {
+    const unsigned char lead = static_cast<unsigned char>(text[i]);
+    const size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (n == 0 || i + n > text.size()) return false;
+    uint32_t cp = n == 1 ? lead : lead & (0xFF >> (n + 1));
+    for (size_t k = 1; k < n; k++) {
+      const unsigned char c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0) != 0x80) return false;
+      cp = cp << 6 | (c & 0x3F);
+    }
+    i += n;
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      const uint32_t high = 0xD800 + (cp >> 10), low = 0xDC00 + (cp & 0x3FF);
+      out.insert(out.end(), {static_cast<uint8_t>(high >> 8), static_cast<uint8_t>(high),
+                             static_cast<uint8_t>(low >> 8), static_cast<uint8_t>(low)});
+    } else {
+      out.insert(out.end(), {static_cast<uint8_t>(cp >> 8), static_cast<uint8_t>(cp)});
+    }
+  }
   return true;
 }
 
@@ -245,15 +313,46 @@ DemoTable allTypes() {
   t.rows = {
       {"1", "hello", "AB", "3.14159", "1234.5", "2024-02-29 13:45:59",
        "2014-02-28 00:02:32.212000", "2014-02-28 00:02:32.212000 +00:00",
-       "1999-12-31 23:59:59.999999", "3.500000", "2.718282", "DEADBEEF", "a LONG value"},
+       "1999-12-31 23:59:59.999999", "3.5", "2.718282", "DEADBEEF", "a LONG value"},
       {"2", "x", none, "-0.001", "-99999999.99", "1900-01-01 00:00:00",
-       "2000-01-01 00:00:00.000001", "1970-01-01 00:00:00.500000 +00:00", none, "-1.250000",
-       "-1000000.000000", "00FF", none},
+       "2000-01-01 00:00:00.000001", "1970-01-01 00:00:00.500000 +00:00", none, "-1.25",
+       "-1e+06", "00FF", none},
       {"3"},
       {"4", "na\xc3\xafve caf\xc3\xa9", "ABCDE", "10000000000000000000000000000000000000000",
        "0.01", "2000-02-29 12:00:00", "2038-01-19 03:14:07.000100", none,
-       "2024-06-30 08:00:00.250000", "0.000000", "123456789.125000", none, "last"},
+       "2024-06-30 08:00:00.250000", "0", "123456789.125", none, "last"},
   };
+  return t;
+}
+
+// Values at the edges of their types, beside ALL_TYPES: floats that need
+// every digit or an exponent, and the special values; fractional seconds
+// that are not whole microseconds; intervals; national text (AL16UTF16),
+// written as UTF-8 by default.
+DemoTable moreTypes() {
+  DemoTable t = ownSegmentTable(
+      "MORE_TYPES", kFirstObjId + 14,
+      {number("ID", 4, 0, true), other("C_BFLOAT", kBinaryFloat, 4),
+       other("C_BDOUBLE", kBinaryDouble, 8), other("C_TS", kTimestamp, 11, 9),
+       other("C_TSTZ", kTimestampTZ, 13, 9), other("C_TSLTZ", kTimestampLTZ, 11, 9),
+       other("C_IYM", kIntervalYM, 5), other("C_IDS", kIntervalDS, 11, 9),
+       national("C_NCHAR", kChar, 3), national("C_NVARCHAR2", kVarchar2, 20)});
+  t.columns[6].precision = 9;  // INTERVAL YEAR(9) TO MONTH
+  t.columns[7].precision = 9;  // INTERVAL DAY(9) TO SECOND(9)
+  const std::nullopt_t none = std::nullopt;
+  t.rows = {{"1", "0.12345679", "1e-10", "2014-02-28 00:02:32.212000001",
+             "2014-02-28 00:02:32.000000001 +00:00", "1999-12-31 23:59:59.999999999", "+2021-10",
+             "+02 12:23:34.456000", "\xe4\xb8\xad\xe6\x96\x87\xe5\xad\x97",
+             "na\xc3\xafve caf\xc3\xa9 \xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80"},
+            {"2", "Inf", "1.7e+308", "2000-01-01 00:00:00.123456789",
+             "1970-01-01 00:00:00.500000 +00:00", "2024-06-30 08:00:00.250000", "-01-02",
+             "-01 02:03:04.500000", "ABC", "plain"},
+            {"3", "-Inf", "-0", "2038-01-19 03:14:07.000100", none, "2000-02-29 12:00:00.000000100",
+             "+00-00", "+00 00:00:00.000000001"},
+            {"4", "Nan", "2.718281828459045", "1900-01-01 00:00:00", none, none, "+999999999-11",
+             "-123 23:59:59.999999999"},
+            {"5", "3.4028235e+38", "5e-324", none, none, none, "-00-05",
+             "+00 00:00:00.000000"}};
   return t;
 }
 
@@ -449,6 +548,13 @@ bool encodeDemoValue(const DictColumnSpec& column, const std::string& text, Orac
   OracleDateTime t;
   uint32_t ns = 0;
   bool fraction = false;
+  if (column.charsetForm == 2 && (column.type == kVarchar2 || column.type == kChar)) {
+    if (!encodeUtf16(text, out) || out.size() > column.length) return false;
+    if (column.type == kChar) {  // padded with blanks, U+0020 each
+      while (out.size() + 2 <= column.length) out.insert(out.end(), {0x00, 0x20});
+    }
+    return true;
+  }
   switch (column.type) {
     case kVarchar2:
     case 9:
@@ -481,6 +587,8 @@ bool encodeDemoValue(const DictColumnSpec& column, const std::string& text, Orac
     case kBinaryFloat: out = encodeOracleBinaryFloat(strtof(text.c_str(), nullptr)); return true;
     case kBinaryDouble: out = encodeOracleBinaryDouble(strtod(text.c_str(), nullptr)); return true;
     case kRaw: return decodeHex(text, out);
+    case kIntervalYM:
+    case kIntervalDS: return encodeInterval(column.type, text, out);
     default: return false;
   }
 }
@@ -519,6 +627,7 @@ DemoDatabase buildDemoDatabase(const std::string& dir) {
                                   {number("ID", 6, 0, true), other("PAID", kDate, 7)});
   pay.rows = {{"1", "2023-01-31 00:00:00"}, {"2", "2023-02-28 00:00:00"}};
   b.heapTable(pay);
+  b.heapTable(moreTypes());
   return b.db;
 }
 

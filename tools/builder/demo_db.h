@@ -9,6 +9,7 @@
 //   COUNTRIES            an index-organized table (its segment is obj# + 1)
 //   SALES_PART           a partitioned table, partitions P_EAST and P_WEST
 //   PAY$HIST             a table whose name holds "$"
+//   MORE_TYPES           values at the edges of their types
 // and the dictionary files that describe them.
 //
 // Each table keeps its rows as the text the tool writes for each value, so
@@ -64,11 +65,13 @@ int writeDemoDatabase(const DemoDatabase& db, const std::string& dir, const std:
 std::string demoTableText(const DemoTable& t);
 
 // Oracle bytes of a value given as the tool's text for a column of this type:
-// VARCHAR2/VARCHAR/LONG as is, CHAR padded with blanks to the column length,
+// VARCHAR2/VARCHAR/LONG as is, CHAR padded with blanks to the column length
+// (national NCHAR and NVARCHAR2 from UTF-8 text to AL16UTF16),
 // NUMBER, DATE ("YYYY-MM-DD HH:MI:SS"), TIMESTAMP and TIMESTAMP WITH LOCAL
-// TIME ZONE (optionally ".ffffff"), TIMESTAMP WITH TIME ZONE (" +00:00"
-// after it), BINARY_FLOAT/DOUBLE, RAW (hexadecimal). False when the text does
-// not read as the type.
+// TIME ZONE (optionally ".ffffff" or ".fffffffff"), TIMESTAMP WITH TIME ZONE (" +00:00"
+// after it), BINARY_FLOAT/DOUBLE, RAW (hexadecimal), INTERVAL YEAR TO MONTH
+// ("+YY-MM") and DAY TO SECOND ("+DD HH:MI:SS.ffffff", or nine digits).
+// False when the text does not read as the type.
 bool encodeDemoValue(const DictColumnSpec& column, const std::string& text, OracleBytes& out);
 
 }  // namespace mkdb

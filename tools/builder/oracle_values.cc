@@ -142,6 +142,25 @@ OracleBytes encodeOracleTimestampTZ(const OracleDateTime& utc, uint32_t nanoseco
   return out;
 }
 
+// Each field plus its offset: 2^31 for the 32-bit ones, 60 for the bytes.
+OracleBytes encodeOracleIntervalYM(int32_t years, int32_t months) {
+  OracleBytes out;
+  putBigEndian(out, static_cast<uint64_t>(static_cast<int64_t>(years) + 0x80000000LL), 4);
+  out.push_back(static_cast<uint8_t>(months + 60));
+  return out;
+}
+
+OracleBytes encodeOracleIntervalDS(int32_t days, int32_t hours, int32_t minutes, int32_t seconds,
+                                   int32_t nanoseconds) {
+  OracleBytes out;
+  putBigEndian(out, static_cast<uint64_t>(static_cast<int64_t>(days) + 0x80000000LL), 4);
+  out.push_back(static_cast<uint8_t>(hours + 60));
+  out.push_back(static_cast<uint8_t>(minutes + 60));
+  out.push_back(static_cast<uint8_t>(seconds + 60));
+  putBigEndian(out, static_cast<uint64_t>(static_cast<int64_t>(nanoseconds) + 0x80000000LL), 4);
+  return out;
+}
+
 OracleBytes encodeOracleBinaryFloat(float value) {
   uint32_t bits;
   memcpy(&bits, &value, sizeof bits);

@@ -1,6 +1,6 @@
 // Encoders for Oracle column values, as the database writes them into rows:
-// NUMBER, DATE, TIMESTAMP (with and without time zone), BINARY_FLOAT and
-// BINARY_DOUBLE. They build test databases and check the tool's decoders.
+// NUMBER, DATE, TIMESTAMP (with and without time zone), INTERVAL YEAR TO
+// MONTH, INTERVAL DAY TO SECOND, BINARY_FLOAT and BINARY_DOUBLE. They build test databases and check the tool's decoders.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +33,13 @@ OracleBytes encodeOracleDate(const OracleDateTime& t);
 OracleBytes encodeOracleTimestamp(const OracleDateTime& t, uint32_t nanoseconds);
 OracleBytes encodeOracleTimestampTZ(const OracleDateTime& utc, uint32_t nanoseconds,
                                     int zoneHours, int zoneMinutes);
+
+// INTERVAL YEAR TO MONTH (5 bytes) and INTERVAL DAY TO SECOND (11 bytes).
+// A negative interval gives every field negative: -1-2 is years -1, months
+// -2.
+OracleBytes encodeOracleIntervalYM(int32_t years, int32_t months);
+OracleBytes encodeOracleIntervalDS(int32_t days, int32_t hours, int32_t minutes, int32_t seconds,
+                                   int32_t nanoseconds);
 
 // BINARY_FLOAT (4 bytes) and BINARY_DOUBLE (8 bytes).
 OracleBytes encodeOracleBinaryFloat(float value);

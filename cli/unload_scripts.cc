@@ -25,16 +25,16 @@ void writeFieldClause(FILE* out, const TableColumn& c, int n, uint8_t lobStorage
     case kColVarchar2:
     case kColVarchar:
     case kColChar: fprintf(out, "   %s    CHAR(%d) ", c.name, c.length); return;
-    case kColDate: fprintf(out, "   %s   DATE \"YYYY-MM-DD HH24:MI:SS\" ", c.name); return;
+    case kColDate: fprintf(out, "   %s   DATE \"SYYYY-MM-DD HH24:MI:SS\" ", c.name); return;
     case kColTimestamp:
-      fprintf(out, "   %s   TIMESTAMP \"YYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
+      fprintf(out, "   %s   TIMESTAMP \"SYYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
       return;
     case kColTimestampTZ:
-      fprintf(out, "   %s   TIMESTAMP WITH TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF TZH:TZM\" ", c.name);
+      fprintf(out, "   %s   TIMESTAMP WITH TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF TZH:TZM\" ", c.name);
       return;
     case kColTimestampLTZ:
       // Local time zone values are written without a zone.
-      fprintf(out, "   %s   TIMESTAMP WITH LOCAL TIME ZONE \"YYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
+      fprintf(out, "   %s   TIMESTAMP WITH LOCAL TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
       return;
     case kColClob:
     case kColBlob:

@@ -46,7 +46,7 @@ TEST(UnloadTable, EmpToTextWithControlFileAndCreateScript) {
             "   ENAME    CHAR(10) ,\n"
             "   JOB    CHAR(9) ,\n"
             "   MGR    CHAR ,\n"
-            "   HIREDATE   DATE \"YYYY-MM-DD HH24:MI:SS\" ,\n"
+            "   HIREDATE   DATE \"SYYYY-MM-DD HH24:MI:SS\" ,\n"
             "   SAL    CHAR ,\n"
             "   COMM    CHAR ,\n"
             "   DEPTNO    CHAR \n"

@@ -24,31 +24,31 @@ void writeFieldClause(FILE* out, const TableColumn& c, int n, uint8_t lobStorage
   switch (c.type) {
     case kColVarchar2:
     case kColVarchar:
-    case kColChar: fprintf(out, "   %s    CHAR(%d) ", c.name, c.length); return;
-    case kColDate: fprintf(out, "   %s   DATE \"SYYYY-MM-DD HH24:MI:SS\" ", c.name); return;
+    case kColChar: fprintf(out, "   \"%s\"    CHAR(%d) ", c.name, c.length); return;
+    case kColDate: fprintf(out, "   \"%s\"   DATE \"SYYYY-MM-DD HH24:MI:SS\" ", c.name); return;
     case kColTimestamp:
-      fprintf(out, "   %s   TIMESTAMP \"SYYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
+      fprintf(out, "   \"%s\"   TIMESTAMP \"SYYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
       return;
     case kColTimestampTZ:
-      fprintf(out, "   %s   TIMESTAMP WITH TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF TZH:TZM\" ", c.name);
+      fprintf(out, "   \"%s\"   TIMESTAMP WITH TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF TZH:TZM\" ", c.name);
       return;
     case kColTimestampLTZ:
       // Local time zone values are written without a zone.
-      fprintf(out, "   %s   TIMESTAMP WITH LOCAL TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
+      fprintf(out, "   \"%s\"   TIMESTAMP WITH LOCAL TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF\" ", c.name);
       return;
     case kColClob:
     case kColBlob:
       if (lobStorage == 1) {
         fprintf(out, "   LOBF_%05d  FILLER  CHAR(64),\n", n);
-        fprintf(out, "   %s    LOBFILE(LOBF_%05d) TERMINATED BY EOF NULLIF LOBF_%05d=BLANKS", c.name,
+        fprintf(out, "   \"%s\"    LOBFILE(LOBF_%05d) TERMINATED BY EOF NULLIF LOBF_%05d=BLANKS", c.name,
                 n, n);
         return;
       }
-      fprintf(out, "   %s    CHAR(4000) ", c.name);
+      fprintf(out, "   \"%s\"    CHAR(4000) ", c.name);
       return;
     case kColLong:
-    case kColLongRaw: fprintf(out, "   %s    CHAR(4000) ", c.name); return;
-    default: fprintf(out, "   %s    CHAR ", c.name); return;
+    case kColLongRaw: fprintf(out, "   \"%s\"    CHAR(4000) ", c.name); return;
+    default: fprintf(out, "   \"%s\"    CHAR ", c.name); return;
   }
 }
 
@@ -81,7 +81,7 @@ void writeControlFile(FILE* out, const ControlFileSpec& control, const TableDesc
   fprintf(out, "INFILE '%s' \"STR X'", control.dataFile);
   putHex(out, control.recordTag, control.recordTagLength);
   fputs("'\"\n", out);
-  fprintf(out, "APPEND INTO TABLE %s\n", control.tableName.c_str());
+  fprintf(out, "APPEND INTO TABLE \"%s\"\n", control.tableName.c_str());
   fputs("FIELDS TERMINATED BY X'", out);
   putHex(out, control.fieldTag, control.fieldTagLength);
   fputs("' TRAILING NULLCOLS \n", out);

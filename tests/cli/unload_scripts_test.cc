@@ -60,23 +60,23 @@ TEST(ControlFile, EveryClauseKind) {
   for (int i = 0; i < d->columnCount; i++) d->columns[i] = cols[i];
   EXPECT_EQ(std::string(kHead) +
                 "INFILE 'emp.txt' \"STR X'0d0a'\"\n"
-                "APPEND INTO TABLE EMP\n"
+                "APPEND INTO TABLE \"EMP\"\n"
                 "FIELDS TERMINATED BY X'7c' TRAILING NULLCOLS \n"
                 "(\n"
-                "   A    CHAR(20) ,\n"
-                "   B    CHAR(7) ,\n"
-                "   C    CHAR(3) ,\n"
-                "   D   DATE \"SYYYY-MM-DD HH24:MI:SS\" ,\n"
-                "   E   TIMESTAMP \"SYYYY-MM-DD HH24:MI:SS.FF\" ,\n"
-                "   F   TIMESTAMP WITH TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF TZH:TZM\" ,\n"
-                "   G   TIMESTAMP WITH LOCAL TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF\" ,\n"
-                "   H    CHAR(4000) ,\n"
-                "   I    CHAR(4000) ,\n"
-                "   J    CHAR(4000) ,\n"
-                "   K    CHAR(4000) ,\n"
-                "   L    CHAR ,\n"
-                "   M    CHAR ,\n"
-                "   N    CHAR \n"
+                "   \"A\"    CHAR(20) ,\n"
+                "   \"B\"    CHAR(7) ,\n"
+                "   \"C\"    CHAR(3) ,\n"
+                "   \"D\"   DATE \"SYYYY-MM-DD HH24:MI:SS\" ,\n"
+                "   \"E\"   TIMESTAMP \"SYYYY-MM-DD HH24:MI:SS.FF\" ,\n"
+                "   \"F\"   TIMESTAMP WITH TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF TZH:TZM\" ,\n"
+                "   \"G\"   TIMESTAMP WITH LOCAL TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF\" ,\n"
+                "   \"H\"    CHAR(4000) ,\n"
+                "   \"I\"    CHAR(4000) ,\n"
+                "   \"J\"    CHAR(4000) ,\n"
+                "   \"K\"    CHAR(4000) ,\n"
+                "   \"L\"    CHAR ,\n"
+                "   \"M\"    CHAR ,\n"
+                "   \"N\"    CHAR \n"
                 ")\n",
             controlFile(defaultSpec(), *d));
 }
@@ -93,16 +93,16 @@ TEST(ControlFile, RowAddressFillerAndLobFiles) {
   s.lobStorage = 1;
   EXPECT_EQ(std::string(kHead) +
                 "INFILE 'emp.txt' \"STR X'0d0a'\"\n"
-                "APPEND INTO TABLE EMP\n"
+                "APPEND INTO TABLE \"EMP\"\n"
                 "FIELDS TERMINATED BY X'7c' TRAILING NULLCOLS \n"
                 "(\n"
                 "   ZUT_ROWADDR  FILLER  CHAR(64),\n"
-                "   ID    CHAR ,\n"
-                "   NAME    CHAR(30) ,\n"
+                "   \"ID\"    CHAR ,\n"
+                "   \"NAME\"    CHAR(30) ,\n"
                 "   LOBF_00003  FILLER  CHAR(64),\n"
-                "   DOC    LOBFILE(LOBF_00003) TERMINATED BY EOF NULLIF LOBF_00003=BLANKS,\n"
+                "   \"DOC\"    LOBFILE(LOBF_00003) TERMINATED BY EOF NULLIF LOBF_00003=BLANKS,\n"
                 "   LOBF_00004  FILLER  CHAR(64),\n"
-                "   PIC    LOBFILE(LOBF_00004) TERMINATED BY EOF NULLIF LOBF_00004=BLANKS\n"
+                "   \"PIC\"    LOBFILE(LOBF_00004) TERMINATED BY EOF NULLIF LOBF_00004=BLANKS\n"
                 ")\n",
             controlFile(s, *d));
 }
@@ -122,7 +122,7 @@ TEST(ControlFile, TagBytesInHexIncludingNulAndPositionsWithoutColumn) {
   const std::string out = controlFile(s, *d);
   EXPECT_NE(std::string::npos, out.find("INFILE 'emp.txt' \"STR X'1e0a'\"\n"));
   EXPECT_NE(std::string::npos, out.find("FIELDS TERMINATED BY X'0900ff' TRAILING NULLCOLS \n"));
-  EXPECT_NE(std::string::npos, out.find("(\n   A    CHAR(5) ,\n   C    CHAR \n)\n"));
+  EXPECT_NE(std::string::npos, out.find("(\n   \"A\"    CHAR(5) ,\n   \"C\"    CHAR \n)\n"));
 }
 
 TEST(ScriptNames, DollarAndSlashBecomeUnderscore) {

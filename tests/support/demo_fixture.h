@@ -9,6 +9,7 @@
 
 #include "tests/support/test_util.h"
 #include "tools/builder/demo_db.h"
+#include "tools/builder/row_builder.h"
 
 using Rows = std::vector<std::vector<std::string>>;
 
@@ -79,4 +80,59 @@ inline Rows expectedRows(const mkdb::DemoTable& t) {
     rows.push_back(row);
   }
   return rows;
+}
+
+// Adds a heap table SCOTT.name to the demo file before it is written: its
+// segment header at block `header` (one extent of `blocks` blocks after it,
+// below the end of the file), its rows given as the text the tool writes
+// (encoded by column type; nullopt is NULL) and its dictionary lines. The
+// table is listed in db.tables, so Demo::table finds it.
+inline void addDemoTable(mkdb::DemoDatabase& db, const std::string& name, uint32_t objd,
+                         uint32_t header, uint32_t blocks,
+                         const std::vector<mkdb::DictColumnSpec>& columns,
+                         const std::vector<mkdb::DemoRow>& rows) {
+  mkdb::FileImage& f = db.files[0];
+  std::vector<mkdb::TableRow> packed(rows.size());
+  for (size_t r = 0; r < rows.size(); r++)
+    for (size_t c = 0; c < rows[r].size(); c++) {
+      if (!rows[r][c]) {
+        packed[r].values.push_back(std::nullopt);
+        continue;
+      }
+      OracleBytes b;
+      EXPECT_TRUE(mkdb::encodeDemoValue(columns[c], *rows[r][c], b)) << name << " " << c;
+      packed[r].values.push_back(b);
+    }
+  mkdb::PackOptions options;
+  options.objd = objd;
+  const std::vector<uint32_t> used = mkdb::packRows(f, header + 1, packed, options);
+  EXPECT_FALSE(used.empty());
+  EXPECT_LE(used.size(), blocks);
+  mkdb::SegmentPlan seg;
+  seg.block = header;
+  seg.objd = objd;
+  seg.extents = {mkdb::extentAt(f, header + 1, blocks)};
+  EXPECT_EQ(0, mkdb::addSegmentHeader(f, seg));
+  mkdb::DictStorage st;
+  st.dataObjId = objd;
+  st.tablespace = 4;
+  st.file = 4;
+  st.block = header;
+  mkdb::DemoTable t;
+  t.name = name;
+  t.objId = mkdb::addDictTable(db.dictionary, "SCOTT", name, st, columns, objd - 1);
+  t.dataObjId = objd;
+  t.headerBlock = header;
+  t.columns = columns;
+  t.rows = rows;
+  db.tables.push_back(t);
+}
+
+inline mkdb::DictColumnSpec demoColumn(const std::string& name, uint32_t type,
+                                       uint32_t length = 0) {
+  mkdb::DictColumnSpec c;
+  c.name = name;
+  c.type = type;
+  c.length = length;
+  return c;
 }

@@ -81,7 +81,10 @@ void writeControlFile(FILE* out, const ControlFileSpec& control, const TableDesc
   fprintf(out, "INFILE '%s' \"STR X'", control.dataFile);
   putHex(out, control.recordTag, control.recordTagLength);
   fputs("'\"\n", out);
-  fprintf(out, "APPEND INTO TABLE \"%s\"\n", control.tableName.c_str());
+  // Blanks are data: leading and trailing ones (CHAR columns, values
+  // written as they were stored) must not be trimmed at load time.
+  fputs("APPEND\nPRESERVE BLANKS\n", out);
+  fprintf(out, "INTO TABLE \"%s\"\n", control.tableName.c_str());
   fputs("FIELDS TERMINATED BY X'", out);
   putHex(out, control.fieldTag, control.fieldTagLength);
   fputs("' TRAILING NULLCOLS \n", out);

@@ -60,7 +60,7 @@ TEST(ControlFile, EveryClauseKind) {
   for (int i = 0; i < d->columnCount; i++) d->columns[i] = cols[i];
   EXPECT_EQ(std::string(kHead) +
                 "INFILE 'emp.txt' \"STR X'0d0a'\"\n"
-                "APPEND INTO TABLE \"EMP\"\n"
+                "APPEND\nPRESERVE BLANKS\nINTO TABLE \"EMP\"\n"
                 "FIELDS TERMINATED BY X'7c' TRAILING NULLCOLS \n"
                 "(\n"
                 "   \"A\"    CHAR(20) ,\n"
@@ -93,7 +93,7 @@ TEST(ControlFile, RowAddressFillerAndLobFiles) {
   s.lobStorage = 1;
   EXPECT_EQ(std::string(kHead) +
                 "INFILE 'emp.txt' \"STR X'0d0a'\"\n"
-                "APPEND INTO TABLE \"EMP\"\n"
+                "APPEND\nPRESERVE BLANKS\nINTO TABLE \"EMP\"\n"
                 "FIELDS TERMINATED BY X'7c' TRAILING NULLCOLS \n"
                 "(\n"
                 "   ZUT_ROWADDR  FILLER  CHAR(64),\n"

@@ -14,17 +14,9 @@
 
 #include "core/session_context.h"
 #include "values/value_format.h"
+#include "tests/support/test_util.h"
 
-inline std::string captureOutput(const std::function<void(FILE*)>& write) {
-  char* data = nullptr;
-  size_t size = 0;
-  FILE* f = open_memstream(&data, &size);
-  write(f);
-  fclose(f);
-  std::string out(data, size);
-  free(data);
-  return out;
-}
+inline std::string captureOutput(const std::function<void(FILE*)>& write) { return capture(write); }
 
 inline std::string renderValueWith(const SessionContext& ctx, const std::vector<uint8_t>& bytes,
                                    uint8_t type, uint16_t form = 0) {

@@ -79,18 +79,6 @@ inline std::string listingHeading() {
          "- ---- ---- --- ----- ---------- -------- ----- -----------------------------------\n";
 }
 
-// What work writes to a stream, as a string.
-inline std::string capture(const std::function<void(FILE*)>& work) {
-  char* text = nullptr;
-  size_t size = 0;
-  FILE* out = open_memstream(&text, &size);
-  work(out);
-  fclose(out);
-  std::string r(text, size);
-  free(text);
-  return r;
-}
-
 // Runs work with dir as the working directory, where the maps and their
 // pieces live in ZUTDICT/.
 inline void inDirectory(const TempDir& dir, const std::function<void()>& work) {

@@ -1,6 +1,9 @@
 // Helpers shared by the test programs.
 #pragma once
 
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
 #include <string>
 
 // A fresh temporary directory, removed with everything in it on destruction.
@@ -45,4 +48,16 @@ inline size_t countOf(const std::string& text, const std::string& needle) {
        at = text.find(needle, at + needle.size()))
     n++;
   return n;
+}
+
+// What work writes to a stream, as a string.
+inline std::string capture(const std::function<void(FILE*)>& work) {
+  char* text = nullptr;
+  size_t size = 0;
+  FILE* out = open_memstream(&text, &size);
+  work(out);
+  fclose(out);
+  std::string r(text, size);
+  free(text);
+  return r;
 }

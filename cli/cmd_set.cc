@@ -20,7 +20,8 @@ void printSetHelp() {
         "  SET FIELD_TAG     field_tag \n"
         "  SET RECORD_TAG    record_tag\n"
         "  SET CACHE_SIZE    kbytes (64 - 8192)\n"
-        "  SET OUTPUT_STYLE  {TXT | DMP}\n"
+        "  SET OUTPUT_STYLE  {TXT | DMP | CSV}\n"
+        "  SET CSV_HEADER    {ON | OFF}\n"
         "  SET CHARSET       charsetid\n"
         "  SET NLSCHARSET    charsetid\n"
         "  SET FIXED_CHARSET {true | false}\n"
@@ -188,16 +189,29 @@ void runSetCommand(ZUTState& st) {
   } else if (is("FIXED_CHARSET")) {
     setBoolean("FIXED_CHARSET", user.fixedCharset, has, val);
   } else if (is("OUTPUT_STYLE")) {
+    static const char* const kStyles[] = {"TXT", "DMP", "CSV"};
     if (has) {
-      int v = twoWay(val, "DMP", "TXT");
-      if (v < 0) fputs("  OUTPUT_STYLE can only be TXT, DMP\n", stdout);
+      int v = -1;
+      for (int i = 0; i < 3; i++)
+        if (wordIs(val, kStyles[i])) v = i;
+      if (v < 0) fputs("  OUTPUT_STYLE can only be TXT, DMP, CSV\n", stdout);
       else ctx.outputStyle = static_cast<uint8_t>(v);
     }
-    printf("  Current %s is : %s\n", "OUTPUT_STYLE", ctx.outputStyle ? "DMP" : "TXT");
+    printf("  Current %s is : %s\n", "OUTPUT_STYLE", kStyles[ctx.outputStyle < 3 ? ctx.outputStyle : 0]);
+  } else if (is("CSV_HEADER")) {
+    if (has) {
+      int v = twoWay(val, "ON", "OFF");
+      if (v < 0) fputs("  CSV_HEADER can only be ON, OFF\n", stdout);
+      else user.csvHeader = static_cast<uint8_t>(v);
+    }
+    printf("  Current %s is : %s\n", "CSV_HEADER", user.csvHeader ? "ON" : "OFF");
   } else if (is("COMMITED_ONLY")) {
     setBoolean("COMMITED_ONLY", user.commitedOnly, has, val);
   } else if (is("FIELD_TAG")) {
-    if (has) user.fieldTagLength = setTag(user.fieldTag, val);
+    if (has) {
+      user.fieldTagLength = setTag(user.fieldTag, val);
+      user.fieldTagSet = 1;
+    }
     printTag("FIELD_TAG", user.fieldTag, user.fieldTagLength);
   } else if (is("LONG_TAG")) {
     memset(user.longTag, 0, kTagSize);

@@ -27,6 +27,7 @@
 #include "export/dmp_writer.h"
 #include "values/charset.h"
 #include "values/guess_field.h"
+#include "rows/text_output.h"
 #include "unload/unload_drivers.h"
 #include "unload/unload_segment.h"
 #include "scan/extent_scan.h"
@@ -73,13 +74,17 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
 // rows ..." (N the rows handed to the output before the error). Before it,
 // the number of national characters written as "?", when there were any.
 void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
-                  uint64_t nationalUnmapped) {
+                  uint64_t nationalUnmapped, const TextOutput* text) {
   const bool written = closeOutputFile(st, out, name);
   printBlockTally(stdout, tally, st.ctx.verbose != 0);
   if (nationalUnmapped != 0)
     printf("Warning: %llu characters of national columns had no equivalent and were written "
            "as ?\n",
            static_cast<unsigned long long>(nationalUnmapped));
+  if (text != nullptr && text->taggedValues != 0)
+    printf("Warning: %llu values contain the field or record tag; the text will not load back "
+           "as written. Use SET OUTPUT_STYLE CSV or other tags.\n",
+           static_cast<unsigned long long>(text->taggedValues));
   if (unreadableBlocks(tally) != 0) st.commandFailed = true;
   const unsigned long long rows = st.ctx.rowsUnloaded;
   if (written) printf("Sucessfully unload %llu rows ...\n", rows);
@@ -107,13 +112,71 @@ void printUnloadUsage() {
         stdout);
 }
 
+// CSV separates fields with "," unless FIELD_TAG was set (to something a
+// CSV field can be told from), and ends records with a line feed.
+void setCsvTags(SessionContext& ctx, const UserSettings& user) {
+  bool keep = user.fieldTagSet != 0;
+  for (uint16_t i = 0; keep && i < ctx.fieldTagLength; i++) {
+    const char c = ctx.fieldTag[i];
+    if (c == '"' || c == '\r' || c == '\n') {
+      fputs("Warning: a CSV separator cannot hold a double quote, CR or LF; \",\" is used.\n",
+            stdout);
+      keep = false;
+    }
+  }
+  if (!keep) {
+    memset(ctx.fieldTag, 0, sizeof ctx.fieldTag);
+    ctx.fieldTag[0] = ',';
+    ctx.fieldTagLength = 1;
+  }
+  memset(ctx.recordTag, 0, sizeof ctx.recordTag);
+  ctx.recordTag[0] = '\n';
+  ctx.recordTagLength = 1;
+}
+
+// The text output of a table or object unload, hung on the session for the
+// row writers: in CSV style with the CSV tags, and the row width. Null,
+// with the reason said, when it cannot be set up.
+std::unique_ptr<TextOutput> beginTextOutput(ZUTState& st) {
+  SessionContext& ctx = st.ctx;
+  const bool csv = ctx.outputStyle == 2;
+  if (csv) setCsvTags(ctx, st.user);
+  std::unique_ptr<TextOutput> text(new TextOutput(ctx, csv));
+  if (!text->ready()) {
+    fputs("  Cannot set up the text output; nothing unloaded.\n", stdout);
+    st.commandFailed = true;
+    return nullptr;
+  }
+  if (ctx.rowAddress) text->rowWidth++;
+  for (int i = 0; i < ctx.columnCount && i < kMaxColumns; i++)
+    if (ctx.columnTypes[i] != kColSkip) text->rowWidth++;
+  return text;
+}
+
+// With CSV_HEADER ON, the first line of a CSV output: the column names
+// (names[i] for table column i, else Cn).
+void writeCsvHeaderLine(ZUTState& st, FILE* out, const std::vector<std::string>& names) {
+  const SessionContext& ctx = st.ctx;
+  if (ctx.outputStyle != 2 || st.user.csvHeader == 0) return;
+  std::vector<std::string> header;
+  if (ctx.rowAddress) header.push_back("ZUT_ROWADDR");
+  for (int i = 0; i < ctx.columnCount && i < kMaxColumns; i++)
+    if (ctx.columnTypes[i] != kColSkip)
+      header.push_back(static_cast<size_t>(i) < names.size() ? names[i]
+                                                             : "C" + std::to_string(i + 1));
+  if (!header.empty()) writeCsvHeader(out, ctx, header);
+}
+
 bool endsWithDmp(const char* name) {
   const size_t n = strlen(name);
   return n > 4 && strcasecmp(name + n - 4, ".DMP") == 0;
 }
 
+// The CREATE script and the control file, written after the rows so that
+// every field admits the longest value written.
 void writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEntry& object,
-                       DictColumnEntry& column, const TableDescriptor& desc) {
+                       DictColumnEntry& column, const TableDescriptor& desc,
+                       const TextOutput& text) {
   const std::string base = scriptBaseName(args.asName, object.name);
   std::string statement;
   getCreateSyntax(statement, column, object, args.asName, 1);
@@ -128,12 +191,15 @@ void writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEnt
     control.tableArgument = args.table;
     control.dataFile = args.fileName;
     control.tableName = base;
-    control.recordTag = st.user.recordTag;
-    control.recordTagLength = st.user.recordTagLength;
-    control.fieldTag = st.user.fieldTag;
-    control.fieldTagLength = st.user.fieldTagLength;
+    control.recordTag = st.ctx.recordTag;
+    control.recordTagLength = st.ctx.recordTagLength;
+    control.fieldTag = st.ctx.fieldTag;
+    control.fieldTagLength = st.ctx.fieldTagLength;
     control.rowAddress = st.ctx.rowAddress != 0;
     control.lobStorage = st.ctx.lobStorage;
+    control.csv = text.csv;
+    control.csvHeader = text.csv && st.user.csvHeader != 0;
+    control.longest = text.longest;
     writeControlFile(f, control, desc);
     closeOutputFile(st, f, controlName.c_str());
   }
@@ -143,7 +209,12 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   SessionContext& ctx = st.ctx;
   copyUserTags(ctx, st.user);
   const uint8_t savedStyle = ctx.outputStyle;
-  if (strlen(args.fileName) > 4) ctx.outputStyle = endsWithDmp(args.fileName) ? 1 : 0;
+  // A TO name ending in .dmp writes a dump, any other name text (in CSV
+  // style when that is set).
+  if (strlen(args.fileName) > 4) {
+    if (endsWithDmp(args.fileName)) ctx.outputStyle = 1;
+    else if (ctx.outputStyle == 1) ctx.outputStyle = 0;
+  }
 
   struct Restore {
     SessionContext& ctx;
@@ -209,13 +280,21 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   if (outName[0] == 0 && ctx.outputStyle == 1) outName = kDefaultDmpFile;
   FILE* out = openUnloadOutput(st, outName);
   if (out == nullptr) return;
-  // The scripts name the text output, so they are written only beside a
-  // file that was created.
-  if (ctx.outputStyle == 0 && args.fileName[0] != 0 && out != stdout)
-    writeTableScripts(st, args, object, column, *desc);
   // Dump rows are binary: when the dump file cannot be created the rows come
   // as text on standard output instead.
-  if (out == stdout) ctx.outputStyle = 0;
+  if (out == stdout && ctx.outputStyle == 1) ctx.outputStyle = 0;
+  std::unique_ptr<TextOutput> text;
+  if (ctx.outputStyle != 1) {
+    text = beginTextOutput(st);
+    if (text == nullptr) {
+      closeOutputFile(st, out, outName);
+      return;
+    }
+    std::vector<std::string> names;
+    for (int i = 0; i < desc->columnCount && i < kMaxTableColumns; i++)
+      names.push_back(desc->columns[i].name);
+    writeCsvHeaderLine(st, out, names);
+  }
   if (ctx.outputStyle == 1) {
     std::string statement;
     getCreateSyntax(statement, column, object, args.asName, 0);
@@ -227,6 +306,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   uint64_t unmapped = 0;
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
+  ctx.textOutput = text.get();
   for (const UnloadSegment& s : plan) {
     if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out)) break;
     printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
@@ -235,6 +315,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   }
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
+  ctx.textOutput = nullptr;
 
   if (out != stdout) {
     if (ctx.outputStyle == 1) {
@@ -242,23 +323,29 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
       printDmpTail(out);
     }
   }
-  finishUnload(st, out, outName, tally, unmapped);
+  // The scripts name the text output, so they are written only beside a
+  // file that was created.
+  if (text != nullptr && args.fileName[0] != 0 && out != stdout)
+    writeTableScripts(st, args, object, column, *desc, *text);
+  finishUnload(st, out, outName, tally, unmapped, text.get());
 }
 
 void unloadObject(ZUTState& st, const UnloadArgs& args) {
   SessionContext& ctx = st.ctx;
   const uint8_t savedStyle = ctx.outputStyle;
-  ctx.outputStyle = 0;  // an object unload always writes text
+  if (ctx.outputStyle == 1) ctx.outputStyle = 0;  // an object unload always writes text
   copyUserTags(ctx, st.user);
   ctx.columnCount = args.columnWords;
   for (int i = args.columnWords; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
 
-  FILE* out = openUnloadOutput(st, args.fileName);
+  std::unique_ptr<TextOutput> text = beginTextOutput(st);
+  FILE* out = text == nullptr ? nullptr : openUnloadOutput(st, args.fileName);
   if (out == nullptr) {
     ctx.rowLimit = kNoRowLimit;
     ctx.outputStyle = savedStyle;
     return;
   }
+  writeCsvHeaderLine(st, out, {});
   printDate();
 
   UnloadSegment s;
@@ -273,12 +360,14 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   uint64_t unmapped = 0;
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
+  ctx.textOutput = text.get();
   unloadSegment(out, ctx, headerGiven ? nullptr : args.extentList, s, st.user.deletedRow & 1,
                 st.user.commitedOnly & 1, args.file, args.block);
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
+  ctx.textOutput = nullptr;
 
-  finishUnload(st, out, args.fileName, tally, unmapped);
+  finishUnload(st, out, args.fileName, tally, unmapped, text.get());
   ctx.rowLimit = kNoRowLimit;
   ctx.outputStyle = savedStyle;
 }

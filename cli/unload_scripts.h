@@ -32,10 +32,18 @@ struct ControlFileSpec {
   size_t fieldTagLength = 0;
   bool rowAddress = false;         // rows start with their address
   uint8_t lobStorage = 0;          // LOB_STORAGE
+  bool csv = false;                // OUTPUT_STYLE CSV
+  bool csvHeader = false;          // the data starts with a line of names
+  // Longest text written per table column, in bytes; null when unknown.
+  const uint32_t* longest = nullptr;
 };
 
 // The SQL*Loader control file for the columns of desc. A position no column
 // line describes (type 0) is skipped by the row printer and has no field.
+// Each field admits the longest text its column can have or had: character
+// columns their declared bytes or the longest value written, RAW twice its
+// bytes in hexadecimal, LONG, LONG RAW and inline LOBs at least 4000, NUMBER
+// and floats their longest text.
 void writeControlFile(FILE* out, const ControlFileSpec& control, const TableDescriptor& desc);
 
 // Export dump prologue for the table in desc and ctx: header with the owner,

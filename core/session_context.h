@@ -18,6 +18,7 @@ struct GuessedTableList;
 struct ASMDiskGroup;
 struct LobHashMap;
 struct BlockTally;
+struct TextOutput;
 
 constexpr int kMaxColumns = 1024;
 constexpr int kTagSize = 128;
@@ -70,7 +71,7 @@ struct MappedColumn {
 
 struct SessionContext {
   uint8_t bigfile = 0;        // BIGFILE: whole 32-bit address is a block number
-  uint8_t outputStyle = 0;    // OUTPUT_STYLE: 0 text, 1 export dump
+  uint8_t outputStyle = 0;    // OUTPUT_STYLE: 0 text, 1 export dump, 2 CSV
   uint8_t byteOrder = 0;      // BYTE_ORDER: 1 big-endian, 0 little-endian
   uint8_t clobByteOrder = 0;  // CLOB_EDIAN: 1 big, 0 little
   uint8_t lobStorage = 0;     // LOB_STORAGE: 0 inline, 1 file, other: not written
@@ -112,6 +113,9 @@ struct SessionContext {
   // The blocks an unload's maps named and those it could not read
   // (unload/unload_drivers.h); null when nobody is counting.
   BlockTally* blockTally = nullptr;
+  // What a table or object unload learns from the text it writes, and its
+  // CSV style (rows/text_output.h); null for other row walks.
+  TextOutput* textOutput = nullptr;
   uint16_t transOffset = 0;      // TRANS_OFFSET
   uint16_t transCount = 0;       // TRANS_COUNT
   iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR
@@ -164,6 +168,8 @@ struct UserSettings {
   // BLOCK_SIZE or BYTE_ORDER was set in this session (at the prompt or in a
   // script); until then OPEN takes both from the file headers.
   uint8_t blockLayoutSet = 0;
+  uint8_t fieldTagSet = 0;  // FIELD_TAG was set: CSV separates with it, not ","
+  uint8_t csvHeader = 0;    // CSV_HEADER: a first line of column names
   // Tags keep their decoded length so that a NUL byte can be a separator.
   uint16_t fieldTagLength = 1;
   uint16_t recordTagLength = 2;

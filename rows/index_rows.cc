@@ -4,6 +4,7 @@
 #include "datafile/block_reader.h"
 #include "rows/row_map.h"
 #include "rows/row_walk.h"
+#include "rows/text_output.h"
 #include "rows/text_rows.h"
 #include "rows/dump_rows.h"
 
@@ -33,12 +34,13 @@ void writeTextRow(FILE* stream, SessionContext& ctx, ChainWorker& worker, int ro
   printMappedColumns(stream, ctx, 0, row, 0, false);
   int column = ctx.mappedCount;
   if (ctx.nextPieceRDBA == 0) {
-    if (text) writeTag(stream, ctx.recordTag, ctx.recordTagLength);
+    if (text) endTextRecord(stream, ctx);
     return;
   }
   // The non-key part goes on in an overflow block: a new column there,
   // unless its last column is split and continues in the next piece.
-  if (text && !(ctx.rowFlag & kRowNext)) writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
+  if (text && !(ctx.rowFlag & kRowNext) && ctx.textOutput == nullptr)
+    writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
   static const RowPieceWriter kText = {printDataRow2, endTextRow, false};
   if (!followRowChain(stream, ctx, worker, 0, row, column, kText, false)) {
     endTextRow(stream, ctx, column);
@@ -74,8 +76,7 @@ void walkIndexRows(FILE* stream, SessionContext& ctx, int takeDeleted, int commi
     if (committedOnly && !isRowCommitted(ctx, ctx.blockBuffer[start + 1])) continue;
     if ((flag & kIndexRowDeletedFlag) && !takeDeleted) continue;
     if (!form.dumpForm && ctx.rowAddress && ctx.rowOutputMode == 0) {
-      fprintf(stream, "%d.%d.%d", static_cast<int32_t>(rdba), 0, static_cast<int>(i));
-      writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
+      writeRowAddress(stream, ctx, static_cast<int32_t>(rdba), 0, static_cast<int>(i));
     }
     mapIndexColumns(ctx, 0, static_cast<int>(i));
     ctx.rowsUnloaded++;

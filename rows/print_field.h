@@ -8,8 +8,12 @@
 
 #include "core/session_context.h"
 
+// True when a value at (offset, length) of the session block buffer is one
+// printField writes: not empty, and ending at least 3 bytes before the end
+// of the block.
+bool isFieldInBlock(const SessionContext& ctx, uint32_t offset, uint32_t length);
+
 // Writes one column value held in the session block buffer at (offset,
-// length). Nothing is written for an empty value, or when the value does not
-// end at least 3 bytes before the end of the block.
+// length); nothing when isFieldInBlock says no.
 void printField(FILE* stream, SessionContext& ctx, uint32_t offset, uint32_t length,
                 uint8_t type, uint16_t charsetForm);

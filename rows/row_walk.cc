@@ -9,6 +9,7 @@
 #include "format/index_layout.h"
 #include "rows/compress.h"
 #include "rows/row_map.h"
+#include "rows/text_output.h"
 
 namespace {
 
@@ -169,8 +170,7 @@ void walkDataRows(FILE* stream, SessionContext& ctx, int table, int takeDeleted,
 
     ctx.mappedCount = 0;
     if (!writer.dumpForm && ctx.rowAddress && ctx.rowOutputMode == 0) {
-      fprintf(stream, "%d.%d.%d", static_cast<int32_t>(rdba), dataTable, static_cast<int>(r));
-      writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
+      writeRowAddress(stream, ctx, static_cast<int32_t>(rdba), dataTable, static_cast<int>(r));
     }
     int column = 0;
     bool closed = false;

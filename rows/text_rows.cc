@@ -4,6 +4,7 @@
 #include "format/data_layout.h"
 #include "rows/compress.h"
 #include "rows/print_field.h"
+#include "rows/text_output.h"
 #include "values/guess_field.h"
 
 namespace {
@@ -42,6 +43,12 @@ int printMappedColumns(FILE* stream, SessionContext& ctx, int table, int row, in
     // treated as skipped.
     const uint8_t type = c < kMaxColumns ? ctx.columnTypes[c] : static_cast<uint8_t>(kColSkip);
     if (type == kColSkip) continue;
+    if (ctx.textOutput != nullptr) {
+      if (m.length != 0 && type == kColNotGiven) warnUnknownType(ctx, c, table, row, m);
+      writeTextField(stream, ctx, c, m, type, i == 0 && (ctx.rowFlag & kRowPrevious),
+                     i + 1 == n && (ctx.rowFlag & kRowNext));
+      continue;
+    }
     if (m.length != 0) {
       if (ctx.indexNumber != 0 || type == kColNotGiven) fprintf(stream, "C%d=", c + 1);
       if (type == kColNotGiven) warnUnknownType(ctx, c, table, row, m);
@@ -60,8 +67,8 @@ int printDataRow2(FILE* stream, SessionContext& ctx, int table, int row, int fir
   const int next = printMappedColumns(stream, ctx, table, row, first, compressed);
   if (ctx.rowOutputMode == 0) {
     if (ctx.rowFlag & kRowLast) {
-      writeTag(stream, ctx.recordTag, ctx.recordTagLength);
-    } else if (!(ctx.rowFlag & kRowNext)) {
+      endTextRecord(stream, ctx);
+    } else if (!(ctx.rowFlag & kRowNext) && ctx.textOutput == nullptr) {
       writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
     }
   }
@@ -69,7 +76,7 @@ int printDataRow2(FILE* stream, SessionContext& ctx, int table, int row, int fir
 }
 
 void endTextRow(FILE* stream, SessionContext& ctx, int) {
-  if (ctx.rowOutputMode == 0) writeTag(stream, ctx.recordTag, ctx.recordTagLength);
+  if (ctx.rowOutputMode == 0) endTextRecord(stream, ctx);
 }
 
 void printDataRows2(FILE* stream, SessionContext& ctx, int table, int takeDeleted,

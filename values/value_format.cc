@@ -270,10 +270,25 @@ void printBINARYFLOAT(FILE* stream, const SessionContext&, const unsigned char* 
   }
 }
 
+bool isStoredText(uint8_t type, uint16_t charsetForm) {
+  switch (type) {
+    case kColVarchar2:
+    case kColVarchar:
+    case kColChar: return charsetForm != 2;
+    case kColLong: return true;
+    default: return false;
+  }
+}
+
+uint32_t storedTextLength(uint8_t type, const unsigned char* value, uint32_t length) {
+  if (type == kColChar)
+    while (length > 0 && value[length - 1] == ' ') length--;
+  return length;
+}
+
 void printCHAR(FILE* stream, const SessionContext&, const unsigned char* value,
                uint32_t length) {
-  while (length > 0 && value[length - 1] == ' ') length--;
-  writeBytes(stream, value, length);
+  writeBytes(stream, value, storedTextLength(kColChar, value, length));
 }
 
 void printVARCHAR(FILE* stream, const SessionContext&, const unsigned char* value,

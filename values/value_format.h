@@ -17,6 +17,15 @@ constexpr uint32_t kMaxNumberBytes = 22;
 constexpr size_t kNumberTextSize = 256;
 // Hexadecimal output is written in pieces of at most this many characters.
 constexpr size_t kHexPieceSize = 242;
+// Longest text of a BINARY_FLOAT or BINARY_DOUBLE: "-1.7976931348623157e+308".
+constexpr size_t kLongestFloatText = 24;
+
+// True when the text of a value of this type is its stored bytes: CHAR,
+// VARCHAR2, VARCHAR and LONG of the database character set.
+bool isStoredText(uint8_t type, uint16_t charsetForm);
+// How many of the stored bytes such a value writes: CHAR values lose their
+// trailing blanks.
+uint32_t storedTextLength(uint8_t type, const unsigned char* value, uint32_t length);
 
 // Writes one column value held anywhere (in a block, carried over between
 // row pieces, built by a test) by its type. LOB types are not rendered here:

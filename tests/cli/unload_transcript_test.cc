@@ -42,14 +42,14 @@ TEST(UnloadTable, EmpToTextWithControlFileAndCreateScript) {
             "APPEND\nPRESERVE BLANKS\nINTO TABLE \"EMP\"\n"
             "FIELDS TERMINATED BY X'7c' TRAILING NULLCOLS \n"
             "(\n"
-            "   \"EMPNO\"    CHAR ,\n"
+            "   \"EMPNO\"    CHAR(256) ,\n"
             "   \"ENAME\"    CHAR(10) ,\n"
             "   \"JOB\"    CHAR(9) ,\n"
-            "   \"MGR\"    CHAR ,\n"
+            "   \"MGR\"    CHAR(256) ,\n"
             "   \"HIREDATE\"   DATE \"SYYYY-MM-DD HH24:MI:SS\" ,\n"
-            "   \"SAL\"    CHAR ,\n"
-            "   \"COMM\"    CHAR ,\n"
-            "   \"DEPTNO\"    CHAR \n"
+            "   \"SAL\"    CHAR(256) ,\n"
+            "   \"COMM\"    CHAR(256) ,\n"
+            "   \"DEPTNO\"    CHAR(256) \n"
             ")\n",
             d.dir.read("EMP_sqlldr.ctl"));
   EXPECT_EQ("CREATE TABLE \"EMP\" (\n"
@@ -126,7 +126,7 @@ TEST(UnloadTable, AsNameTagsAndRowAddress) {
   EXPECT_NE(std::string::npos, ctl.find("INFILE 'd.txt' \"STR X'0a'\"\n"));
   EXPECT_NE(std::string::npos, ctl.find("APPEND\nPRESERVE BLANKS\nINTO TABLE \"DEPT_COPY\"\n"));
   EXPECT_NE(std::string::npos, ctl.find("FIELDS TERMINATED BY X'3a3a' TRAILING NULLCOLS \n"));
-  EXPECT_NE(std::string::npos, ctl.find("(\n   ZUT_ROWADDR  FILLER  CHAR(64),\n   \"DEPTNO\"    CHAR ,\n"));
+  EXPECT_NE(std::string::npos, ctl.find("(\n   ZUT_ROWADDR  FILLER  CHAR(64),\n   \"DEPTNO\"    CHAR(256) ,\n"));
   EXPECT_EQ(0u, d.dir.read("DEPT_COPY_syntax.sql").find("CREATE TABLE \"DEPT_COPY\" (\n"));
   const Rows rows = splitRows(d.dir.read("d.txt"), "::", "\n");
   const mkdb::DemoTable& dept = d.table("DEPT");
@@ -191,7 +191,7 @@ TEST(UnloadTable, LobColumnInlineIsCharOf4000) {
             "APPEND\nPRESERVE BLANKS\nINTO TABLE \"DOCS\"\n"
             "FIELDS TERMINATED BY X'7c' TRAILING NULLCOLS \n"
             "(\n"
-            "   \"ID\"    CHAR ,\n"
+            "   \"ID\"    CHAR(256) ,\n"
             "   \"TITLE\"    CHAR(30) ,\n"
             "   \"BODY\"    CHAR(4000) \n"
             ")\n",
@@ -204,7 +204,7 @@ TEST(UnloadTable, LobFileFillerWithLobStorageFile) {
   const std::string ctl = d.dir.read("DOCS_sqlldr.ctl");
   EXPECT_NE(std::string::npos,
             ctl.find("(\n"
-                     "   \"ID\"    CHAR ,\n"
+                     "   \"ID\"    CHAR(256) ,\n"
                      "   \"TITLE\"    CHAR(30) ,\n"
                      "   LOBF_00003  FILLER  CHAR(64),\n"
                      "   \"BODY\"    LOBFILE(LOBF_00003) TERMINATED BY EOF NULLIF LOBF_00003=BLANKS\n"

@@ -61,18 +61,18 @@ void runListCommand(ZUTState& st) {
   FILE* out = openOutputFile(st, st.fileName);
   if (out == nullptr) return;
   DictObjectEntry object;
-  const int dmp = st.ctx.outputStyle;
+  const int style = st.ctx.outputStyle;
   switch (kind) {
     case ListKind::Table:
-      listObjectName(out, object, st.ownerName, kObjTable, dmp);
-      listObjectName(out, object, st.ownerName, kObjTablePartition, dmp);
-      listObjectName(out, object, st.ownerName, kObjTableSubpartition, dmp);
+      listObjectName(out, object, st.ownerName, kObjTable, style);
+      listObjectName(out, object, st.ownerName, kObjTablePartition, style);
+      listObjectName(out, object, st.ownerName, kObjTableSubpartition, style);
       break;
-    case ListKind::View: listObjectName(out, object, st.ownerName, kObjView, dmp); break;
-    case ListKind::Procedure: listObjectName(out, object, st.ownerName, kObjProcedure, dmp); break;
-    case ListKind::Function: listObjectName(out, object, st.ownerName, kObjFunction, dmp); break;
-    case ListKind::Index: listObjectName(out, object, st.ownerName, kObjIndex, dmp); break;
-    case ListKind::Package: listObjectName(out, object, st.ownerName, kObjPackage, dmp); break;
+    case ListKind::View: listObjectName(out, object, st.ownerName, kObjView, style); break;
+    case ListKind::Procedure: listObjectName(out, object, st.ownerName, kObjProcedure, style); break;
+    case ListKind::Function: listObjectName(out, object, st.ownerName, kObjFunction, style); break;
+    case ListKind::Index: listObjectName(out, object, st.ownerName, kObjIndex, style); break;
+    case ListKind::Package: listObjectName(out, object, st.ownerName, kObjPackage, style); break;
     default: break;
   }
   closeOutputFile(st, out, st.fileName);

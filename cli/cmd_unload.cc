@@ -9,8 +9,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -70,12 +72,13 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
 
 // The end of every unload: the output closed with its writes checked, the
 // blocks that could not be read, and the closing line: "Sucessfully unload N
-// rows ..." only when every write succeeded, else "Unload failed after N
-// rows ..." (N the rows handed to the output before the error). Before it,
-// the number of national characters written as "?", when there were any.
+// rows ..." only when every write succeeded (the generated scripts' too,
+// scriptsWritten), else "Unload failed after N rows ..." (N the rows handed
+// to the output before the error). Before it, the number of national
+// characters written as "?" and of values holding a tag, when there were any.
 void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
-                  uint64_t nationalUnmapped, const TextOutput* text) {
-  const bool written = closeOutputFile(st, out, name);
+                  uint64_t nationalUnmapped, const TextOutput* text, bool scriptsWritten) {
+  const bool written = closeOutputFile(st, out, name) && scriptsWritten;
   printBlockTally(stdout, tally, st.ctx.verbose != 0);
   if (nationalUnmapped != 0)
     printf("Warning: %llu characters of national columns had no equivalent and were written "
@@ -172,37 +175,48 @@ bool endsWithDmp(const char* name) {
   return n > 4 && strcasecmp(name + n - 4, ".DMP") == 0;
 }
 
+// One generated file: created, written by `write` and closed with its
+// writes checked. False, with the reason said, when any step failed.
+bool writeScriptFile(ZUTState& st, const std::string& name,
+                     const std::function<void(FILE*)>& write) {
+  OutputRefusal why = kOutputCreated;
+  FILE* f = createOutputFile(st.ctx, name.c_str(), "w+", &why);
+  if (f == nullptr) {
+    st.commandFailed = true;
+    if (why != kOutputIsInput) printf("Cannot create %s: %s\n", name.c_str(), strerror(errno));
+    return false;
+  }
+  write(f);
+  return closeOutputFile(st, f, name.c_str());
+}
+
 // The CREATE script and the control file, written after the rows so that
-// every field admits the longest value written.
-void writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEntry& object,
+// every field admits the longest value written. False when either could
+// not be written.
+bool writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEntry& object,
                        DictColumnEntry& column, const TableDescriptor& desc,
                        const TextOutput& text) {
   const std::string base = scriptBaseName(args.asName, object.name);
   std::string statement;
   getCreateSyntax(statement, column, object, args.asName, 1);
-  const std::string scriptName = createScriptName(base);
-  if (FILE* f = createOutputFile(st.ctx, scriptName.c_str(), "w+")) {
-    writeCreateScript(f, statement);
-    closeOutputFile(st, f, scriptName.c_str());
-  }
-  const std::string controlName = controlFileName(base, args.partition);
-  if (FILE* f = createOutputFile(st.ctx, controlName.c_str(), "w+")) {
-    ControlFileSpec control;
-    control.tableArgument = args.table;
-    control.dataFile = args.fileName;
-    control.tableName = base;
-    control.recordTag = st.ctx.recordTag;
-    control.recordTagLength = st.ctx.recordTagLength;
-    control.fieldTag = st.ctx.fieldTag;
-    control.fieldTagLength = st.ctx.fieldTagLength;
-    control.rowAddress = st.ctx.rowAddress != 0;
-    control.lobStorage = st.ctx.lobStorage;
-    control.csv = text.csv;
-    control.csvHeader = text.csv && st.user.csvHeader != 0;
-    control.longest = text.longest;
-    writeControlFile(f, control, desc);
-    closeOutputFile(st, f, controlName.c_str());
-  }
+  const bool script = writeScriptFile(st, createScriptName(base),
+                                      [&](FILE* f) { writeCreateScript(f, statement); });
+  ControlFileSpec control;
+  control.tableArgument = args.table;
+  control.dataFile = args.fileName;
+  control.tableName = base;
+  control.recordTag = st.ctx.recordTag;
+  control.recordTagLength = st.ctx.recordTagLength;
+  control.fieldTag = st.ctx.fieldTag;
+  control.fieldTagLength = st.ctx.fieldTagLength;
+  control.rowAddress = st.ctx.rowAddress != 0;
+  control.lobStorage = st.ctx.lobStorage;
+  control.csv = text.csv;
+  control.csvHeader = text.csv && st.user.csvHeader != 0;
+  control.longest = text.longest;
+  const bool controlFile = writeScriptFile(st, controlFileName(base, args.partition),
+                                           [&](FILE* f) { writeControlFile(f, control, desc); });
+  return script && controlFile;
 }
 
 void unloadTable(ZUTState& st, const UnloadArgs& args) {
@@ -325,9 +339,10 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   }
   // The scripts name the text output, so they are written only beside a
   // file that was created.
+  bool scripts = true;
   if (text != nullptr && args.fileName[0] != 0 && out != stdout)
-    writeTableScripts(st, args, object, column, *desc, *text);
-  finishUnload(st, out, outName, tally, unmapped, text.get());
+    scripts = writeTableScripts(st, args, object, column, *desc, *text);
+  finishUnload(st, out, outName, tally, unmapped, text.get(), scripts);
 }
 
 void unloadObject(ZUTState& st, const UnloadArgs& args) {
@@ -367,7 +382,7 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   ctx.nationalUnmapped = nullptr;
   ctx.textOutput = nullptr;
 
-  finishUnload(st, out, args.fileName, tally, unmapped, text.get());
+  finishUnload(st, out, args.fileName, tally, unmapped, text.get(), true);
   ctx.rowLimit = kNoRowLimit;
   ctx.outputStyle = savedStyle;
 }

@@ -433,13 +433,13 @@ void listUserName(FILE* out) {
 }
 
 void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, uint8_t type,
-                    int dmp) {
+                    int outputStyle) {
   DictUserEntry user;
   if (!getORASYSUSER(user, userName)) {
     printf("User (%s) does not exists.\n", userName);
     return;
   }
-  const char* ext = dmp ? "dmp" : "txt";
+  const char* ext = outputStyle == 1 ? "dmp" : outputStyle == 2 ? "csv" : "txt";
   forEachDictRecord(kDictObjectFile, parseORASYSOBJ, object, [&](const DictObjectEntry& o) {
     if (o.ownerId != user.userId || o.type != type) return true;
     if (!typeInSet(ObjectKind::Table, type))

@@ -147,10 +147,11 @@ bool hashDictColumnMap(const SessionContext& ctx, const char* columnPath = kDict
 // "ZUTDICT/ZUTCOLMAP%02d.TXT" for the bucket of this obj#; size >= 32.
 void getColumnBucketName(char* path, size_t size, uint32_t objId);
 
-// LIST USER and LIST <kind> user.
+// LIST USER and LIST <kind> user; the suggested UNLOAD commands name .txt,
+// .dmp or .csv files as OUTPUT_STYLE (0, 1, 2) says.
 void listUserName(FILE* out);
 void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, uint8_t type,
-                    int dmp);
+                    int outputStyle);
 
 // Opens a dictionary file for reading with a large stdio buffer; nullptr when
 // it does not exist.

@@ -3,11 +3,6 @@
 #include "lob/lob_value.h"
 #include "values/value_format.h"
 
-bool isFieldInBlock(const SessionContext& ctx, uint32_t offset, uint32_t length) {
-  return length != 0 && ctx.blockBuffer != nullptr &&
-         static_cast<uint64_t>(offset) + length + 3 < ctx.blockSize;
-}
-
 void printField(FILE* stream, SessionContext& ctx, uint32_t offset, uint32_t length,
                 uint8_t type, uint16_t charsetForm) {
   if (!isFieldInBlock(ctx, offset, length)) return;

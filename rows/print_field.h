@@ -11,7 +11,10 @@
 // True when a value at (offset, length) of the session block buffer is one
 // printField writes: not empty, and ending at least 3 bytes before the end
 // of the block.
-bool isFieldInBlock(const SessionContext& ctx, uint32_t offset, uint32_t length);
+inline bool isFieldInBlock(const SessionContext& ctx, uint32_t offset, uint32_t length) {
+  return length != 0 && ctx.blockBuffer != nullptr &&
+         static_cast<uint64_t>(offset) + length + 3 < ctx.blockSize;
+}
 
 // Writes one column value held in the session block buffer at (offset,
 // length); nothing when isFieldInBlock says no.

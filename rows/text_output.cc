@@ -2,8 +2,15 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "format/data_layout.h"
+#include "rows/compress.h"
 #include "rows/print_field.h"
 #include "rows/row_walk.h"
+#include "rows/text_rows.h"
 #include "values/value_format.h"
 
 namespace {
@@ -19,10 +26,19 @@ bool madeOfFixedText(const char* tag, uint16_t length) {
   return true;
 }
 
+// Values are short and tags shorter: a search for the first byte and a
+// compare of the rest costs less than a general substring search.
 bool holdsOne(const char* text, size_t length, const char* tag, uint16_t tagLength) {
   if (tagLength == 0 || length < tagLength) return false;
-  if (tagLength == 1) return memchr(text, tag[0], length) != nullptr;
-  return memmem(text, length, tag, tagLength) != nullptr;
+  const char* p = text;
+  const char* last = text + (length - tagLength);
+  while (p <= last) {
+    p = static_cast<const char*>(memchr(p, tag[0], static_cast<size_t>(last - p) + 1));
+    if (p == nullptr) return false;
+    if (memcmp(p + 1, tag + 1, tagLength - 1u) == 0) return true;
+    p++;
+  }
+  return false;
 }
 
 // Writes text with each double quote doubled; returns the bytes written.
@@ -85,42 +101,96 @@ FILE* openCookieStream(void* cookie, cookie_write_function_t* write) {
 }
 
 // How a field's text is come by.
-enum class TextKind {
-  Stored,    // the stored bytes (CHAR, VARCHAR2, LONG)
-  Fixed,     // digits, signs and letters that cannot need a look
-  Rendered,  // rendered into the scratch buffer first
-  Lob,       // through the LOB filter
+enum TextKind : uint8_t {
+  kStoredText,    // the stored bytes (CHAR, VARCHAR2, LONG)
+  kFixedText,     // digits, signs and letters that cannot need a look
+  kRenderedText,  // rendered into the scratch buffer first
+  kLobText,       // through the LOB filter
 };
 
-TextKind textKind(const TextOutput& t, uint8_t type, uint16_t charsetForm, bool prefixed) {
-  if (type == kColClob || type == kColBlob || type == kColNClob) return TextKind::Lob;
-  if (prefixed) return TextKind::Rendered;
-  if (isStoredText(type, charsetForm)) return TextKind::Stored;
+TextKind textKind(bool fixedTextNeedsLook, uint8_t type, uint16_t charsetForm, bool prefixed) {
+  if (type == kColClob || type == kColBlob || type == kColNClob) return kLobText;
+  if (prefixed) return kRenderedText;
+  if (isStoredText(type, charsetForm)) return kStoredText;
   switch (type) {
     case kColVarchar2:
     case kColVarchar:
     case kColChar:
     case kColNChar:
     case kColVArray:
-    case kColNArray: return TextKind::Rendered;
-    default: return t.fixedTextNeedsLook ? TextKind::Rendered : TextKind::Fixed;
+    case kColNArray: return kRenderedText;
+    default: return fixedTextNeedsLook ? kRenderedText : kFixedText;
   }
 }
 
-void noteLength(TextOutput& t, int column, size_t length) {
-  t.valueLength += static_cast<uint32_t>(length);
-  if (column >= 0 && column < kMaxColumns && t.valueLength > t.longest[column])
-    t.longest[column] = t.valueLength;
+// holdsTag for the text of one field, of which `readable` bytes (at least
+// length) may be read. Most values hold neither tag's first byte, which a
+// look at sixteen (or eight) bytes at a time shows.
+bool fieldHoldsTag(const TextOutput& t, const SessionContext& ctx, const char* text,
+                   size_t length, size_t readable) {
+  size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i a = _mm_set1_epi8(static_cast<char>(t.tagStart[0]));
+  const __m128i b = _mm_set1_epi8(static_cast<char>(t.tagStart[1]));
+  for (; i < length && i + 16 <= readable; i += 16) {
+    const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+    unsigned hits = static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(w, a), _mm_cmpeq_epi8(w, b))));
+    if (length - i < 16) hits &= (1u << (length - i)) - 1;  // bytes past the text
+    if (hits != 0) {
+      const size_t at = i + static_cast<size_t>(__builtin_ctz(hits));
+      return holdsTag(ctx, text + at, length - at);
+    }
+  }
+  if (i >= length) return false;
+#else
+  (void)readable;
+  // A word holds byte c when word ^ (c in every byte) has a zero byte.
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHighs = 0x8080808080808080ull;
+  const uint64_t a = kOnes * t.tagStart[0];
+  const uint64_t b = kOnes * t.tagStart[1];
+  for (; i + 8 <= length; i += 8) {
+    uint64_t w;
+    memcpy(&w, text + i, 8);
+    const uint64_t x = w ^ a;
+    const uint64_t y = w ^ b;
+    if ((((x - kOnes) & ~x) | ((y - kOnes) & ~y)) & kHighs) break;
+  }
+#endif
+  for (; i < length; i++) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == t.tagStart[0] || c == t.tagStart[1]) return holdsTag(ctx, text + i, length - i);
+  }
+  return false;
 }
 
-void noteTagged(TextOutput& t, bool tagged) {
-  if (!tagged || t.valueTagged) return;
-  t.valueTagged = true;
-  t.taggedValues++;
+// Records `length` bytes of text written for column c, holding a tag or
+// not, as the whole value or a part of it: a part that goes on in the next
+// piece (continues) is kept open, the next part (continued) adds to it.
+void noteText(TextOutput& t, int c, bool continued, bool continues, size_t length,
+              bool tagged) {
+  uint32_t total = static_cast<uint32_t>(length);
+  bool counted = false;
+  if (continued) {
+    total += t.openLength;
+    counted = t.openTagged;
+  }
+  if (total > t.longest[c]) t.longest[c] = total;
+  if (tagged && !counted) t.taggedValues++;
+  if (continues) {
+    t.openColumn = c;
+    t.openLength = total;
+    t.openTagged = tagged || counted;
+  } else {
+    t.openColumn = -1;
+  }
 }
 
+// CSV: the value held over row pieces (of column openColumn), written whole.
 void writeHeld(FILE* stream, TextOutput& t) {
-  noteLength(t, t.valueColumn, writeCsvField(stream, *t.ctx, t.held.data(), t.held.size()));
+  const size_t n = writeCsvField(stream, *t.ctx, t.held.data(), t.held.size());
+  noteText(t, t.openColumn, false, false, n, false);
   t.held.clear();
   t.holding = false;
 }
@@ -131,6 +201,17 @@ TextOutput::TextOutput(const SessionContext& session, bool csvStyle)
     : csv(csvStyle), ctx(&session) {
   fixedTextNeedsLook = madeOfFixedText(session.fieldTag, session.fieldTagLength) ||
                        (!csv && madeOfFixedText(session.recordTag, session.recordTagLength));
+  const bool prefixed = session.indexNumber != 0;
+  for (int c = 0; c < kMaxColumns; c++) {
+    const uint8_t type = session.columnTypes[c];
+    kind[c] = textKind(fixedTextNeedsLook, type, session.columnCharsetForm[c],
+                       prefixed || type == kColNotGiven);
+  }
+  // Without one of the tags the other's first byte stands for both.
+  tagStart[0] = static_cast<unsigned char>(
+      session.fieldTagLength > 0 ? session.fieldTag[0] : session.recordTag[0]);
+  tagStart[1] = static_cast<unsigned char>(
+      session.recordTagLength > 0 ? session.recordTag[0] : session.fieldTag[0]);
   scratch = openCookieStream(&rendered, appendRendered);
   lobFilter = openCookieStream(this, filterLob);
 }
@@ -145,35 +226,33 @@ bool holdsTag(const SessionContext& ctx, const char* text, size_t length) {
          holdsOne(text, length, ctx.recordTag, ctx.recordTagLength);
 }
 
-void writeTextField(FILE* stream, SessionContext& ctx, int column, const MappedColumn& m,
-                    uint8_t type, bool continued, bool continues) {
-  TextOutput& t = *ctx.textOutput;
-  if (!continued || t.valueColumn != column) {
-    if (t.holding) writeHeld(stream, t);  // its rest never came
-    if (t.fieldsInRow > 0) writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
-    t.fieldsInRow++;
-    t.valueColumn = column;
-    t.valueLength = 0;
-    t.valueTagged = false;
-  }
-  if (!isFieldInBlock(ctx, m.offset, m.length)) {
-    if (!continues && t.holding) writeHeld(stream, t);
-    return;
-  }
-  const uint16_t form = column < kMaxColumns ? ctx.columnCharsetForm[column] : 0;
-  const bool prefixed = ctx.indexNumber != 0 || type == kColNotGiven;
-  const TextKind kind = textKind(t, type, form, prefixed);
+namespace {
+
+// Starts the next field of the row: FIELD_TAG unless it is the first, a
+// held value written first when its rest never came.
+void beginField(FILE* stream, const SessionContext& ctx, TextOutput& t) {
+  if (t.holding) writeHeld(stream, t);
+  t.openColumn = -1;
+  if (t.fieldsInRow++ > 0) writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
+}
+
+// Every field but stored text in text style and fixed text written whole:
+// rendered text, CSV quoting, values held over row pieces and LOBs.
+void writeOtherField(FILE* stream, SessionContext& ctx, TextOutput& t, int column,
+                     const MappedColumn& m, uint8_t type, bool continued, bool continues) {
+  const uint8_t kind = t.kind[column];
+  const uint16_t form = ctx.columnCharsetForm[column];
   const bool hold = t.csv && (continues || t.holding);
 
   // The text itself, when this field needs it at hand.
   const char* text = nullptr;
   size_t length = 0;
-  if (kind == TextKind::Stored) {
+  if (kind == kStoredText) {
     text = reinterpret_cast<const char*>(ctx.blockBuffer + m.offset);
     length = storedTextLength(type, ctx.blockBuffer + m.offset, m.length);
-  } else if (kind == TextKind::Rendered || hold) {
+  } else if (kind == kRenderedText || hold) {
     t.rendered.clear();
-    if (prefixed) fprintf(t.scratch, "C%d=", column + 1);
+    if (ctx.indexNumber != 0 || type == kColNotGiven) fprintf(t.scratch, "C%d=", column + 1);
     printField(t.scratch, ctx, m.offset, m.length, type, form);
     text = t.rendered.data();
     length = t.rendered.size();
@@ -181,25 +260,24 @@ void writeTextField(FILE* stream, SessionContext& ctx, int column, const MappedC
 
   if (hold) {
     t.held.append(text, length);
+    t.openColumn = column;
     t.holding = continues;
     if (!continues) writeHeld(stream, t);
     return;
   }
   if (text != nullptr) {
     if (t.csv) {
-      noteLength(t, column, writeCsvField(stream, ctx, text, length));
+      noteText(t, column, continued, continues, writeCsvField(stream, ctx, text, length), false);
     } else {
       fwrite_unlocked(text, 1, length, stream);
-      noteLength(t, column, length);
-      noteTagged(t, holdsTag(ctx, text, length));
+      noteText(t, column, continued, continues, length,
+               fieldHoldsTag(t, ctx, text, length, length));
     }
     return;
   }
-  if (kind == TextKind::Fixed) {
+  if (kind == kFixedText) {
     printField(stream, ctx, m.offset, m.length, type, form);
-    // Hexadecimal doubles the bytes; the other fixed types have a longest
-    // text of their own, which the control file knows.
-    noteLength(t, column, 2 * static_cast<size_t>(m.length));
+    noteText(t, column, continued, continues, 2 * static_cast<size_t>(m.length), false);
     return;
   }
   // A LOB: not written at all when LOB_STORAGE says so.
@@ -211,8 +289,54 @@ void writeTextField(FILE* stream, SessionContext& ctx, int column, const MappedC
   if (t.csv) putc_unlocked('"', stream);
   printField(t.lobFilter, ctx, m.offset, m.length, type, form);
   if (t.csv) putc_unlocked('"', stream);
-  noteLength(t, column, t.lobBytes + (t.csv ? 2 : 0));
-  if (!t.csv) noteTagged(t, t.lobTagged);
+  noteText(t, column, continued, continues, t.lobBytes + (t.csv ? 2 : 0), t.lobTagged);
+}
+
+}  // namespace
+
+int writeTextColumns(FILE* stream, SessionContext& ctx, int table, int row, int firstColumn,
+                     bool compressed) {
+  TextOutput& t = *ctx.textOutput;
+  const int n = ctx.mappedCount;
+  const bool previous = (ctx.rowFlag & kRowPrevious) != 0;
+  const bool next = (ctx.rowFlag & kRowNext) != 0;
+  for (int i = 0; i < n; i++) {
+    const int c = firstColumn + i;
+    // Columns past the type array (a chain longer than any real row) are
+    // treated as skipped.
+    if (c >= kMaxColumns) break;
+    const uint8_t type = ctx.columnTypes[c];
+    if (type == kColSkip) continue;
+    const MappedColumn m = compressed ? getCompressColumn(ctx, i) : ctx.columnMap[i];
+    const bool continues = i + 1 == n && next;
+    // The piece's first column may go on from the previous piece's last.
+    const bool continued = i == 0 && previous && t.openColumn == c;
+    if (!continued) beginField(stream, ctx, t);
+    if (!isFieldInBlock(ctx, m.offset, m.length)) {
+      if (m.length != 0 && type == kColNotGiven) warnUnknownType(ctx, c, table, row, m);
+      if (t.holding && !continues) writeHeld(stream, t);
+      continue;
+    }
+    const uint8_t kind = t.kind[c];
+    const unsigned char* value = ctx.blockBuffer + m.offset;
+    if (kind == kStoredText && !t.csv) {
+      // The common case: stored text written as it is.
+      const size_t length = type == kColChar ? storedTextLength(type, value, m.length) : m.length;
+      const char* text = reinterpret_cast<const char*>(value);
+      fwrite_unlocked(text, 1, length, stream);
+      noteText(t, c, continued, continues, length,
+               fieldHoldsTag(t, ctx, text, length, ctx.blockSize - m.offset));
+    } else if (kind == kFixedText && !continues && !t.holding) {
+      // Hexadecimal doubles the bytes; the other fixed types have a longest
+      // text of their own, which the control file knows.
+      printFieldValue(stream, ctx, value, m.length, type, ctx.columnCharsetForm[c]);
+      noteText(t, c, continued, false, 2 * static_cast<size_t>(m.length), false);
+    } else {
+      if (type == kColNotGiven) warnUnknownType(ctx, c, table, row, m);
+      writeOtherField(stream, ctx, t, c, m, type, continued, continues);
+    }
+  }
+  return firstColumn + n;
 }
 
 void writeRowAddress(FILE* stream, SessionContext& ctx, int32_t rdba, int table, int row) {
@@ -224,7 +348,7 @@ void writeRowAddress(FILE* stream, SessionContext& ctx, int32_t rdba, int table,
     return;
   }
   t->fieldsInRow++;
-  t->valueColumn = -1;
+  t->openColumn = -1;
 }
 
 void endTextRecord(FILE* stream, SessionContext& ctx) {
@@ -235,9 +359,7 @@ void endTextRecord(FILE* stream, SessionContext& ctx) {
         if (t->fieldsInRow > 0) writeTag(stream, ctx.fieldTag, ctx.fieldTagLength);
     }
     t->fieldsInRow = 0;
-    t->valueColumn = -1;
-    t->valueLength = 0;
-    t->valueTagged = false;
+    t->openColumn = -1;
   }
   writeTag(stream, ctx.recordTag, ctx.recordTagLength);
 }

@@ -39,16 +39,21 @@ struct TextOutput {
 
   // The row being written.
   uint32_t fieldsInRow = 0;
-  int valueColumn = -1;      // column of the value last begun
-  uint32_t valueLength = 0;  // its text so far, over row pieces
-  bool valueTagged = false;
+  // The value that goes on in the next row piece: its column (-1: none),
+  // its text so far and whether that held a tag.
+  int openColumn = -1;
+  uint32_t openLength = 0;
+  bool openTagged = false;
   // CSV: a value continued in the next row piece is held here until its
   // last piece, so that it is quoted as a whole.
   bool holding = false;
   std::string held;
 
-  // Set by the constructor from the session's tags.
+  // Set by the constructor from the session's tags and column types, which
+  // stay as they are for the whole unload.
   bool fixedTextNeedsLook = false;  // digits and signs can form a tag
+  uint8_t kind[kMaxColumns] = {};   // how each column's text is come by
+  unsigned char tagStart[2] = {};   // first bytes of FIELD_TAG and RECORD_TAG
   FILE* scratch = nullptr;          // renders into `rendered`
   std::string rendered;
   FILE* lobFilter = nullptr;        // counts, checks and quotes into lobTarget
@@ -67,13 +72,13 @@ struct TextOutput {
   bool ready() const { return scratch != nullptr && lobFilter != nullptr; }
 };
 
-// Writes the value of table column `column` mapped at m (NULL when its
-// length is 0) as the next field of the row, or as the rest of the field
-// before it when `continued` (the piece's first column goes on from the
-// previous piece); `continues` when the piece's last column goes on in the
-// next piece.
-void writeTextField(FILE* stream, SessionContext& ctx, int column, const MappedColumn& m,
-                    uint8_t type, bool continued, bool continues);
+// The text form of printMappedColumns (rows/text_rows.h) for a table or
+// object unload: the mapped columns of a piece, starting at table column
+// firstColumn, each the next field of the row, or, for the piece's first
+// column when the piece goes on from the previous one (flag P), the rest of
+// the field before it. Returns firstColumn + the columns.
+int writeTextColumns(FILE* stream, SessionContext& ctx, int table, int row, int firstColumn,
+                     bool compressed);
 
 // The row address "rdba.table.slot" as the first field of a row.
 void writeRowAddress(FILE* stream, SessionContext& ctx, int32_t rdba, int table, int row);

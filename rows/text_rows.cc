@@ -7,9 +7,6 @@
 #include "rows/text_output.h"
 #include "values/guess_field.h"
 
-namespace {
-
-// Shows the first values of a column of unknown type on standard output.
 void warnUnknownType(SessionContext& ctx, int column, int table, int row, const MappedColumn& m) {
   if (column < 0 || column >= kMaxColumns) return;
   if (ctx.unknownTypeWarnings[column] >= kUnknownTypeWarnings) return;
@@ -25,12 +22,12 @@ void warnUnknownType(SessionContext& ctx, int column, int table, int row, const 
   putchar('\n');
 }
 
-}  // namespace
-
 int printMappedColumns(FILE* stream, SessionContext& ctx, int table, int row, int firstColumn,
                        bool compressed) {
   const int n = ctx.mappedCount;
   const bool text = ctx.rowOutputMode == 0;
+  if (text && ctx.textOutput != nullptr)
+    return writeTextColumns(stream, ctx, table, row, firstColumn, compressed);
   for (int i = 0; i < n; i++) {
     const int c = firstColumn + i;
     const MappedColumn m = compressed ? getCompressColumn(ctx, i) : ctx.columnMap[i];
@@ -43,12 +40,6 @@ int printMappedColumns(FILE* stream, SessionContext& ctx, int table, int row, in
     // treated as skipped.
     const uint8_t type = c < kMaxColumns ? ctx.columnTypes[c] : static_cast<uint8_t>(kColSkip);
     if (type == kColSkip) continue;
-    if (ctx.textOutput != nullptr) {
-      if (m.length != 0 && type == kColNotGiven) warnUnknownType(ctx, c, table, row, m);
-      writeTextField(stream, ctx, c, m, type, i == 0 && (ctx.rowFlag & kRowPrevious),
-                     i + 1 == n && (ctx.rowFlag & kRowNext));
-      continue;
-    }
     if (m.length != 0) {
       if (ctx.indexNumber != 0 || type == kColNotGiven) fprintf(stream, "C%d=", c + 1);
       if (type == kColNotGiven) warnUnknownType(ctx, c, table, row, m);

@@ -8,6 +8,10 @@
 #include "core/session_context.h"
 #include "rows/row_walk.h"
 
+// Shows the first values of a column of unknown type (mapped at m) on
+// standard output, a few times per column and unload.
+void warnUnknownType(SessionContext& ctx, int column, int table, int row, const MappedColumn& m);
+
 // Writes the mapped columns of a piece, starting at table column
 // firstColumn: column-number prefixes, unknown-type warnings, values (or,
 // when the row output mode is not 0, the type guesser) and FIELD_TAG between

@@ -88,6 +88,9 @@ TEST(ListTranscript, DumpStyleAndUnknownUser) {
             " UNLOAD TABLE SCOTT.SALES PARTITION SP1 TO SALES_SP1.dmp;\n"
             "ZUT> ",
             listSession(d, "SET OUTPUT_STYLE DMP\nLIST TABLE SCOTT\nexit\n"));
+  EXPECT_NE(std::string::npos,
+            listSession(d, "SET OUTPUT_STYLE CSV\nLIST TABLE SCOTT\nexit\n")
+                .find(" UNLOAD TABLE SCOTT.EMP TO EMP.csv;\n"));
   // One lookup per OBJ$ type of a table listing, each reporting the user.
   EXPECT_EQ("ZUT> User (NOBODY) does not exists.\nUser (NOBODY) does not exists.\n"
             "User (NOBODY) does not exists.\nZUT> User (NOBODY) does not exists.\nZUT> ",

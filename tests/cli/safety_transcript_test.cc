@@ -3,6 +3,7 @@
 // is never reported as success, blocks that could not be read are counted
 // and said, and WHENEVER ERROR EXIT ends a script at the first failure.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -61,6 +62,13 @@ TEST(Safety, AFailedWriteIsNeverSuccess) {
   EXPECT_NE(std::string::npos, r.out.find("  Write error on notes.txt: File too large\n")) << r.out;
   EXPECT_NE(std::string::npos, r.out.find("Unload failed after ")) << r.out;
   EXPECT_EQ(std::string::npos, r.out.find("Sucessfully")) << r.out;
+  // The rows are out but their control file is not: not a success either.
+  unlink(d.dir.file("EMP_sqlldr.ctl").c_str());
+  ASSERT_EQ(0, mkdir(d.dir.file("EMP_sqlldr.ctl").c_str(), 0755));
+  out = session(d, "UNLOAD TABLE SCOTT.EMP TO emp.txt;\n");
+  EXPECT_NE(std::string::npos, out.find("Cannot create EMP_sqlldr.ctl: Is a directory\n"
+                                        "Unload failed after 14 rows ...\n"))
+      << out;
 }
 
 // EMP's blocks past its segment header cut off the file, and DEPT's data

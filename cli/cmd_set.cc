@@ -40,6 +40,47 @@ void printSetHelp() {
         stdout);
 }
 
+// One line per setting for HELP: its values and its default.
+const char* const kSettingLines[] = {
+    "  BLOCK_SIZE     2048 | 4096 | 8192 | 16384 | 32768 (8192; OPEN takes it from the headers)",
+    "  BYTE_ORDER     BIG | LITTLE (LITTLE; OPEN takes it from the headers)",
+    "  BIGFILE        YES | NO: block addresses are plain block numbers (NO)",
+    "  CACHE_SIZE     read-ahead window in KiB, 64 - 8192 (256)",
+    "  BLOCK_CHECK    0 | 1: verify block checksums (0)",
+    "  TABLESPACE     unload only segments of this tablespace number (0: all)",
+    "  DELETED_ROW    TRUE | FALSE: unload deleted rows too (FALSE)",
+    "  COMMITED_ONLY  TRUE | FALSE: unload committed rows only (FALSE)",
+    "  OUTPUT_STYLE   TXT | DMP | CSV (TXT)",
+    "  CSV_HEADER     ON | OFF: first CSV line of column names (OFF)",
+    "  FIELD_TAG      text between values (|; , in CSV)",
+    "  RECORD_TAG     text after each row (\\r\\n; \\n in CSV)",
+    "  ROW_ADDRESS    0 | 1: rows start with their address (0)",
+    "  CHARSET        database character set id (1, US7ASCII)",
+    "  NLSCHARSET     national character set id (2000, AL16UTF16)",
+    "  FIXED_CHARSET  TRUE | FALSE: fixed character set in export dump records (FALSE)",
+    "  ICONV_NCHAR    from to: iconv conversion of NCHAR and NVARCHAR2 (national default)",
+    "  ICONV_NCLOB    from to: iconv conversion of NCLOB (national default)",
+    "  ICONV_CLOB     from to: iconv conversion of CLOB (none)",
+    "  CLOB_EDIAN     BIG | LITTLE: byte order of UTF-16 CLOBs (LITTLE)",
+    "  LOB_STORAGE    0 INLINE | 1 FILE | 2 NONE: where LOB values go (0)",
+    "  MAXLOBDIR      LOB files per LOBDATA directory, 100 - 2000 (500)",
+    "  LONG_TAG       text around LONG and LOB values (none)",
+    "  MAXCHAINS      longest row chain followed (0: no limit)",
+    "  GUESS_SIZE     rows SAMPLE reads, at least 10 (8192)",
+    "  TRANS_OFFSET   ITL list offset for block dumps (0: from the block)",
+    "  TRANS_COUNT    ITL entries for block dumps (0: from the block)",
+    "  VERBOSE        0 | 1: more detail while working (0)",
+    "  HEAD_SIZE      kept per file: the second word of a configuration line (0)",
+};
+
+}  // namespace
+
+void printSettingsHelp(FILE* out) {
+  for (const char* line : kSettingLines) fprintf(out, "%s\n", line);
+}
+
+namespace {
+
 std::string currentWord(const CommandBuffer& cmd) {
   return std::string(cmd.text + cmd.start, cmd.end - cmd.start);
 }

@@ -21,6 +21,7 @@
 #include "cli/interpreter.h"
 #include "cli/unload_args.h"
 #include "cli/unload_scripts.h"
+#include "core/progress.h"
 #include "datafile/block_reader.h"
 #include "datafile/output_file.h"
 #include "dict/column_types.h"
@@ -78,6 +79,7 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
 // characters written as "?" and of values holding a tag, when there were any.
 void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
                   uint64_t nationalUnmapped, const TextOutput* text, bool scriptsWritten) {
+  clearProgressLine();
   const bool written = closeOutputFile(st, out, name) && scriptsWritten;
   printBlockTally(stdout, tally, st.ctx.verbose != 0);
   if (nationalUnmapped != 0)
@@ -90,8 +92,14 @@ void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& t
            static_cast<unsigned long long>(text->taggedValues));
   if (unreadableBlocks(tally) != 0) st.commandFailed = true;
   const unsigned long long rows = st.ctx.rowsUnloaded;
-  if (written) printf("Sucessfully unload %llu rows ...\n", rows);
-  else printf("Unload failed after %llu rows ...\n", rows);
+  if (takeCancel()) {
+    printf("Cancelled after %llu rows ...\n", rows);
+    st.commandFailed = true;
+  } else if (written) {
+    printf("Sucessfully unload %llu rows ...\n", rows);
+  } else {
+    printf("Unload failed after %llu rows ...\n", rows);
+  }
   printDate();
 }
 
@@ -322,7 +330,8 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
   for (const UnloadSegment& s : plan) {
-    if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out)) break;
+    if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out) || cancelRequested()) break;
+    clearProgressLine();
     printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
     unloadSegment(out, ctx, args.extentList, s, st.user.deletedRow & 1, st.user.commitedOnly & 1,
                   args.file, args.block);

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <strings.h>
 
+#include "cli/line_editor.h"
+
 namespace {
 
 bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
@@ -13,8 +15,24 @@ bool isSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; 
 // 0 means nothing could be read.
 size_t readLinePiece(FILE* in, char* line) {
   memset(line, 0, kLineBufferSize);
+  if (isLineEdited(in)) return readEditedPiece(line, kLineBufferSize, "");
   if (fgets(line, kLineBufferSize, in) == nullptr) return 0;
   return strlen(line);
+}
+
+// The first piece of a command line with its prompt: "ZUT> ", or the line
+// number of an UNLOAD that goes on. The editor shows the prompt itself.
+size_t readPromptedPiece(FILE* in, char* line, int lineNumber) {
+  char prompt[16];
+  if (lineNumber == 1) snprintf(prompt, sizeof prompt, "ZUT> ");
+  else snprintf(prompt, sizeof prompt, "%4d ", lineNumber);
+  if (isLineEdited(in)) {
+    memset(line, 0, kLineBufferSize);
+    return readEditedPiece(line, kLineBufferSize, prompt);
+  }
+  fputs(prompt, stdout);
+  fflush(stdout);
+  return readLinePiece(in, line);
 }
 
 void appendText(CommandBuffer& cmd, size_t& used, const char* s, size_t n) {
@@ -100,11 +118,7 @@ int gatherCommand(FILE* in, CommandBuffer& cmd, bool script, bool* atEnd) {
       memset(cmd.text, 0, sizeof cmd.text);
       used = 0;
     }
-    size_t got;
-    if (n == 1) fputs("ZUT> ", stdout);
-    else printf("%4d ", n);
-    fflush(stdout);
-    got = readLinePiece(in, line);
+    size_t got = readPromptedPiece(in, line, n);
     if (script) {
       if (got) fputs(line, stdout);
       else fputc('\n', stdout);

@@ -23,6 +23,9 @@ void runRowidCommand(ZUTState& st);
 void runScanCommand(ZUTState& st);
 void runAsmCommand(ZUTState& st);
 
+// One line per SET option for HELP: its values and default.
+void printSettingsHelp(FILE* out);
+
 // One line saying the command is not in this build; for commands to come.
 void reportCommandUnavailable(const char* command);
 

@@ -1,5 +1,6 @@
 #include "cli/interpreter.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -8,6 +9,8 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/line_editor.h"
+#include "core/progress.h"
 #include "datafile/session_setup.h"
 #include "dict/guess_table.h"
 
@@ -16,23 +19,6 @@ namespace {
 constexpr const char* kBannerLine1 = "ZUT: Oracle Data Rescue Tool, Release 0.1.0";
 constexpr const char* kBannerLine2 =
     "Reads data files of databases that cannot be opened and unloads their tables.";
-
-void printHelp() {
-  fputs("  SET     -- Change setting\n"
-        "  CHECK   -- Check data file header\n"
-        "  OPEN    -- Open configuration file\n"
-        "  OSDUMP  -- OS dump (HEX display)\n"
-        "  ORADUMP -- Oracle dump (block information)\n"
-        "  UNLOAD  -- Unload data to text file\n"
-        "  SCAN    -- Scan segment header or object\n"
-        "  DESC    -- Describe table structure\n"
-        "  ROWID   -- Inteprete or construct ROWID\n"
-        "  BCHECK  -- Check whether the block tail matchs\n"
-        "  CORRUPT -- Mark data block as corrupted\n"
-        "  SKIP    -- Mark data block as skipped\n"
-        "  EXIT    -- Exit application\n",
-        stdout);
-}
 
 void setUpState(ZUTState& st) {
   st.user = UserSettings{};
@@ -95,11 +81,6 @@ bool firstWordHasPrefix(const CommandBuffer& cmd, const char* prefix) {
   return cmd.end - cmd.start >= n && strncasecmp(cmd.text + cmd.start, prefix, n) == 0;
 }
 
-struct CommandEntry {
-  const char* word;
-  void (*run)(ZUTState&);
-};
-
 void runNothing(ZUTState&) {}
 
 // WHENEVER ERROR EXIT [n] | WHENEVER ERROR CONTINUE: whether a failed command
@@ -133,17 +114,59 @@ int exitStatus(CommandBuffer& cmd, bool* given) {
   return static_cast<int>(decimalArgument(cmd.text + cmd.start, 255));
 }
 
-const CommandEntry kCommands[] = {
-    {"SET", runSetCommand},         {"OPEN", runOpenCommand},
-    {"OSDUMP", runOsdumpCommand},   {"BCHECK", runBcheckCommand},
-    {"CORRUPT", runCorruptCommand}, {"SKIP", runSkipCommand},
-    {"ORADUMP", runOradumpCommand}, {"LIST", runListCommand},
-    {"LOAD", runLoadCommand},       {"SAMPLE", runSampleCommand},
-    {"UNLOAD", runUnloadCommand},   {"CHECK", runCheckCommand},
-    {"REM", runNothing},            {"DESC", runDescCommand},
-    {"DESCRIBE", runDescCommand},   {"ROWID", runRowidCommand},
-    {"SCAN", runScanCommand},       {"WHENEVER", runWhenever},
+struct CommandEntry {
+  const char* word;
+  void (*run)(ZUTState&);
+  const char* help;  // the HELP line; null for a second name of a command
 };
+
+void printHelp(ZUTState&);
+
+// The command table. HELP prints its lines in this order; the first ones
+// are the long-standing summary.
+const CommandEntry kCommands[] = {
+    {"SET", runSetCommand, "  SET     -- Change setting"},
+    {"CHECK", runCheckCommand, "  CHECK   -- Check data file header"},
+    {"OPEN", runOpenCommand, "  OPEN    -- Open configuration file"},
+    {"OSDUMP", runOsdumpCommand, "  OSDUMP  -- OS dump (HEX display)"},
+    {"ORADUMP", runOradumpCommand, "  ORADUMP -- Oracle dump (block information)"},
+    {"UNLOAD", runUnloadCommand, "  UNLOAD  -- Unload data to text file"},
+    {"SCAN", runScanCommand, "  SCAN    -- Scan segment header or object"},
+    {"DESC", runDescCommand, "  DESC    -- Describe table structure"},
+    {"DESCRIBE", runDescCommand, nullptr},
+    {"ROWID", runRowidCommand, "  ROWID   -- Inteprete or construct ROWID"},
+    {"BCHECK", runBcheckCommand, "  BCHECK  -- Check whether the block tail matchs"},
+    {"CORRUPT", runCorruptCommand, "  CORRUPT -- Mark data block as corrupted"},
+    {"SKIP", runSkipCommand, "  SKIP    -- Mark data block as skipped"},
+    {"LIST", runListCommand, "  LIST    -- List users, tables and other objects of the dictionary"},
+    {"SAMPLE", runSampleCommand, "  SAMPLE  -- Guess the column types of an object from its rows"},
+    {"LOAD", runLoadCommand, "  LOAD    -- LOAD TABLE user: tables to match sampled objects against"},
+    {"ASM", runAsmCommand, "  ASM     -- Read disk groups and the files in them (ASM HELP)"},
+    {"WHENEVER", runWhenever, "  WHENEVER -- WHENEVER ERROR EXIT [n] | CONTINUE: on a failed command"},
+    {"REM", runNothing, "  REM     -- Comment"},
+    {"HELP", printHelp, "  HELP    -- This summary and the settings"},
+};
+
+// Commands the dispatcher recognises before the table, with their lines.
+struct OtherCommand {
+  const char* word;
+  const char* help;
+};
+const OtherCommand kOtherCommands[] = {
+    {"@file", "  @file   -- Run the commands of a script file"},
+    {"HOST", "  HOST    -- Run a shell command (alone: a shell); also !command"},
+    {"EXIT", "  EXIT    -- Exit application"},
+};
+
+void printHelp(ZUTState&) {
+  for (const CommandEntry& e : kCommands)
+    if (e.help != nullptr && e.run != printHelp) printf("%s\n", e.help);
+  for (const OtherCommand& c : kOtherCommands) printf("%s\n", c.help);
+  for (const CommandEntry& e : kCommands)
+    if (e.run == printHelp) printf("%s\n", e.help);
+  fputs("  Settings (SET name value; SET name shows it):\n", stdout);
+  printSettingsHelp(stdout);
+}
 
 void dispatchCommand(ZUTState& st) {
   CommandBuffer& cmd = st.cmd;
@@ -160,8 +183,6 @@ void dispatchCommand(ZUTState& st) {
     fflush(stdout);
     exit(status);
   }
-  if (compareKeyword(cmd, "HELP") == 0) return printHelp();
-  if (compareKeyword(cmd, "ASM") == 0) return runAsmCommand(st);
   fputs("  Unknown command!\n", stdout);
 }
 
@@ -175,13 +196,34 @@ void printDate() {
          t.tm_min, t.tm_sec);
 }
 
-int runZUT(FILE* in) {
+std::vector<std::string> commandWords() {
+  std::vector<std::string> words;
+  for (const CommandEntry& e : kCommands)
+    if (e.help != nullptr) words.push_back(e.word);
+  for (const OtherCommand& c : kOtherCommands) words.push_back(c.word);
+  return words;
+}
+
+void printVersion() { printf("%s\n", kBannerLine1); }
+
+void printCommandSummary() {
+  ZUTState* state = new ZUTState;
+  printHelp(*state);
+  delete state;
+}
+
+int runZUT(FILE* in, const char* firstScript) {
   ZUTState* state = new ZUTState;
   ZUTState& st = *state;
   setUpState(st);
+  startLineEditing(in);
+  installInterruptHandler();
 
   printf("%s\n\n%s\n\n", kBannerLine1, kBannerLine2);
   st.script = fopen("init.sql", "r");
+  // A script named on the command line runs after init.sql, before the
+  // commands of standard input.
+  const char* pendingScript = firstScript;
 
   st.user.charset = 1;
   st.user.nlsCharset = 2000;
@@ -190,6 +232,14 @@ int runZUT(FILE* in) {
 
   int status = 0;
   for (;;) {
+    if (st.script == nullptr && pendingScript != nullptr) {
+      st.script = fopen(pendingScript, "r");
+      if (st.script == nullptr) {
+        printf("  Cannot open %s: %s\n", pendingScript, strerror(errno));
+        fflush(stdout);
+      }
+      pendingScript = nullptr;
+    }
     if (st.script != nullptr) {
       // A script's EXIT hands one command to the terminal, unless it names
       // an exit status: then the session ends with it.
@@ -215,7 +265,15 @@ int runZUT(FILE* in) {
     st.cmd.start = st.cmd.end = 0;
     if (scanNextWord(st.cmd) == 0) continue;
     st.commandFailed = false;
+    beginCommand();
     dispatchCommand(st);
+    endCommand();
+    // A command that does not report Ctrl-C itself (UNLOAD does) is
+    // reported here.
+    if (takeCancel()) {
+      fputs("  Cancelled.\n", stdout);
+      st.commandFailed = true;
+    }
     fflush(stdout);
     if (st.commandFailed && st.exitOnError >= 0) {
       status = st.exitOnError;

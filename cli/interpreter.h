@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "cli/command_reader.h"
 #include "core/session_context.h"
@@ -32,9 +34,18 @@ struct ZUTState {
   int exitOnError = -1;
 };
 
-// Runs the session; returns its exit status (0, or EXIT n, or the status of
-// WHENEVER ERROR EXIT n after a failed command).
-int runZUT(FILE* in);
+// Runs the session on the commands of `in`, after init.sql and the script
+// firstScript (when not null); returns its exit status (0, or EXIT n, or
+// the status of WHENEVER ERROR EXIT n after a failed command).
+int runZUT(FILE* in, const char* firstScript = nullptr);
+
+// The first words of the commands the interpreter runs, as HELP names
+// them ("@file" as "@file").
+std::vector<std::string> commandWords();
+
+// zut --version: the release line. zut --help: the command summary.
+void printVersion();
+void printCommandSummary();
 
 // Writes the local date and time as "YYYY-MM-DD hh:mm:ss\n".
 void printDate();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/progress.h"
 #include "format/block_layout.h"
 #include "datafile/data_file_set.h"
 
@@ -109,6 +110,7 @@ uint32_t readThroughWindow(DataFileSet* set, SessionContext& ctx, ReadAheadCache
 }  // namespace
 
 uint32_t readBlock(DataFileSet* set, SessionContext& ctx, uint32_t file, uint32_t block) {
+  noteBlockRead(ctx);
   return readThroughWindow(set, ctx, ctx.dataCache, file, block);
 }
 

@@ -1,5 +1,6 @@
 #include "datafile/file_walk.h"
 
+#include "core/progress.h"
 #include "datafile/block_reader.h"
 
 namespace {
@@ -30,9 +31,21 @@ bool startFileWalk(SessionContext& ctx, int p, FileWalk& walk) {
 }
 
 bool readFileWalkBlock(SessionContext& ctx, const FileWalk& walk, uint32_t block) {
+  if (walk.direct) noteBlockRead(ctx);
   const uint32_t got =
       walk.direct
           ? readEntryBlocks(*ctx.fileSet, ctx, walk.position, block, ctx.blockBuffer, ctx.blockSize)
           : readBlock(ctx.fileSet, ctx, walk.lookup, block);
   return got == ctx.blockSize;
+}
+
+uint64_t countWalkBlocks(SessionContext& ctx, uint16_t file) {
+  uint64_t blocks = 0;
+  if (!fileWalkReady(ctx)) return 0;
+  for (int p = 0; p < ctx.fileSet->count; p++) {
+    FileWalk w;
+    if (fileWalkEligible(ctx, p, file) && startFileWalk(ctx, p, w) && w.last >= 2)
+      blocks += w.last - 1;
+  }
+  return blocks;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include "core/progress.h"
 #include "core/session_context.h"
 #include "datafile/data_file_set.h"
 
@@ -36,16 +37,22 @@ bool startFileWalk(SessionContext& ctx, int p, FileWalk& walk);
 // True when the block read in full into the session block buffer.
 bool readFileWalkBlock(SessionContext& ctx, const FileWalk& walk, uint32_t block);
 
+// The blocks a walk over the eligible files visits.
+uint64_t countWalkBlocks(SessionContext& ctx, uint16_t file);
+
 // Calls visit(walk, block) for every block of every eligible file that reads
-// in full; visit returns false to end the walk.
+// in full; visit returns false to end the walk, and so does Ctrl-C. The walk
+// tells the progress line how many blocks it reads.
 template <class Visit>
 void walkFileBlocks(SessionContext& ctx, uint16_t file, Visit&& visit) {
   if (!fileWalkReady(ctx)) return;
+  setProgressTotal(countWalkBlocks(ctx, file));
   for (int p = 0; p < ctx.fileSet->count; p++) {
     if (!fileWalkEligible(ctx, p, file)) continue;
     FileWalk w;
     if (!startFileWalk(ctx, p, w)) continue;
     for (uint64_t b = 2; b <= w.last; b++) {
+      if (cancelRequested()) return;
       if (!readFileWalkBlock(ctx, w, static_cast<uint32_t>(b))) continue;
       if (!visit(w, static_cast<uint32_t>(b))) return;
     }

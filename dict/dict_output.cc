@@ -1,11 +1,13 @@
 #include "dict/dict_output.h"
 
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 
+#include "core/progress.h"
 #include "datafile/output_file.h"
 
 DictFileReplacement::DictFileReplacement(const char* path) {
@@ -70,6 +72,11 @@ bool DictFileReplacement::close() {
 }
 
 bool DictFileReplacement::commit() {
+  // A build cancelled with Ctrl-C read only part of its table.
+  if (cancelRequested()) {
+    discard();
+    return false;
+  }
   if (!close()) return false;
   if (rename(temp_, path_) != 0) return fail(errno);
   pending_ = false;

@@ -35,7 +35,8 @@ class DictFileReplacement {
   // Flushes and closes the temporary file; false as flush.
   bool close();
   // Renames the closed temporary file over the dictionary file; false after
-  // the write error message when that fails.
+  // the write error message when that fails, and (the file discarded) when
+  // the command was cancelled.
   bool commit();
   // Removes the temporary file; the dictionary file stays as it was.
   void discard();

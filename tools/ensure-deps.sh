@@ -13,10 +13,12 @@ command -v g++ >/dev/null 2>&1 || need+=(g++)
 command -v make >/dev/null 2>&1 || need+=(make)
 command -v pkg-config >/dev/null 2>&1 || need+=(pkg-config)
 if [ "${1:-}" = demo ]; then
-  have_pkg libjemalloc-dev || need+=(libjemalloc-dev)
+  for p in libjemalloc-dev libedit-dev; do
+    have_pkg "$p" || need+=("$p")
+  done
 else
   command -v clang++ >/dev/null 2>&1 || need+=(clang)
-  for p in libjemalloc-dev libgtest-dev libbenchmark-dev libclang-rt-dev; do
+  for p in libjemalloc-dev libedit-dev libgtest-dev libbenchmark-dev libclang-rt-dev; do
     have_pkg "$p" || need+=("$p")
   done
 fi

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <unordered_set>
 
+#include "core/progress.h"
 #include "format/block_layout.h"
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
@@ -17,7 +18,10 @@ namespace {
 
 constexpr uint32_t kBlocksPerFile = 0x400000;  // block numbers of one relative file
 
-inline bool limitReached(const SessionContext& ctx) { return ctx.rowsUnloaded >= ctx.rowLimit; }
+// The row limit, or Ctrl-C: either ends the walk before its next block.
+inline bool limitReached(const SessionContext& ctx) {
+  return ctx.rowsUnloaded >= ctx.rowLimit || cancelRequested();
+}
 
 // An unload ends at its row limit, and at the first failed write of its
 // output (the caller reports it).

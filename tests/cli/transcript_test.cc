@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "cli/interpreter.h"
+#include "tests/support/demo_fixture.h"
 #include "tests/support/test_util.h"
 
 namespace {
@@ -35,6 +37,7 @@ const std::string kSetHelp =
     "  SET ICONV_NCLOB   from_iconv_charset to_iconv_charset\n"
     "  SET ICONV_CLOB    from_iconv_charset to_iconv_charset\n";
 
+// The long-standing summary HELP starts with.
 const std::string kHelp =
     "  SET     -- Change setting\n"
     "  CHECK   -- Check data file header\n"
@@ -47,8 +50,7 @@ const std::string kHelp =
     "  ROWID   -- Inteprete or construct ROWID\n"
     "  BCHECK  -- Check whether the block tail matchs\n"
     "  CORRUPT -- Mark data block as corrupted\n"
-    "  SKIP    -- Mark data block as skipped\n"
-    "  EXIT    -- Exit application\n";
+    "  SKIP    -- Mark data block as skipped\n";
 
 // Output after the banner for commands typed on standard input.
 std::string session(const std::string& input, const TempDir* dir = nullptr) {
@@ -70,8 +72,21 @@ TEST(Transcript, StartUpCreatesDirectoriesAndExits) {
 }
 
 TEST(Transcript, HelpUnknownAndEmptyLines) {
-  EXPECT_EQ("ZUT> " + kHelp + "ZUT> ZUT>   Unknown command!\nZUT> ZUT> ",
-            session("help\n\n-- a comment\nREM anything here\nEXIT\n"));
+  const std::string out = session("help\n\n-- a comment\nREM anything here\nEXIT\n");
+  EXPECT_EQ(0u, out.find("ZUT> " + kHelp)) << out;
+  EXPECT_NE(std::string::npos, out.find("ZUT> ZUT>   Unknown command!\nZUT> ZUT> ")) << out;
+}
+
+// HELP names every word the dispatcher knows and every option SET lists,
+// so that a new command or setting cannot be left out of it.
+TEST(Transcript, HelpListsEveryCommandAndSetting) {
+  const std::string help = "\n" + session("HELP\nEXIT\n").substr(5);  // after "ZUT> "
+  for (const std::string& word : commandWords())
+    EXPECT_NE(std::string::npos, help.find("\n  " + word + " ")) << word;
+  for (const std::vector<std::string>& line : splitRows(kSetHelp, " ", "\n")) {
+    ASSERT_GE(line.size(), 4u);  // "", "", "SET", name
+    EXPECT_NE(std::string::npos, help.find("\n  " + line[3] + " ")) << line[3];
+  }
 }
 
 TEST(Transcript, SetHelpAndCurrentLines) {

@@ -147,40 +147,38 @@ void runListCommand(ZUTState& st, RdbaList& list, const char* heading, const cha
   qsort(list.rdba, list.count, sizeof list.rdba[0], sortRDBAList);
 }
 
-}  // namespace
-
-void runOsdumpCommand(ZUTState& st) {
+// OSDUMP and ORADUMP: the usage lines unless the words name a block, else
+// the block read and printed to the TO file or standard output.
+void runDumpCommand(ZUTState& st, BlockRule rule, const char* usage,
+                    void (*print)(FILE*, SessionContext&)) {
   BlockArgs a = parseBlockArgs(st.cmd);
   if (refuseLongName(a)) return;
-  if (a.rdba == 0 && a.file == 0) {
-    fputs("  OSDUMP RDBA     rdba [TO filename]\n"
-          "  OSDUMP FILE rfn BLOCK blockid [TO filename]\n",
-          stdout);
+  if (!namesBlock(st.ctx, a, rule)) {
+    fputs(usage, stdout);
     return;
   }
   FILE* out = openOutputFile(st, a.to.c_str());
   if (out == nullptr) return;
   bool ok = false;
-  readNamedBlock(st, a, BlockRule::kBlockZero, &ok);
-  if (ok) printBlock(out, st.ctx.blockBuffer, st.ctx.blockSize);
+  readNamedBlock(st, a, rule, &ok);
+  if (ok) print(out, st.ctx);
   closeOutputFile(st, out, a.to.c_str());
 }
 
+}  // namespace
+
+void runOsdumpCommand(ZUTState& st) {
+  runDumpCommand(st, BlockRule::kBlockZero,
+                 "  OSDUMP RDBA     rdba [TO filename]\n"
+                 "  OSDUMP FILE rfn BLOCK blockid [TO filename]\n",
+                 [](FILE* out, SessionContext& ctx) { printBlock(out, ctx.blockBuffer, ctx.blockSize); });
+}
+
 void runOradumpCommand(ZUTState& st) {
-  BlockArgs a = parseBlockArgs(st.cmd);
-  if (refuseLongName(a)) return;
-  if (!namesBlock(st.ctx, a, BlockRule::kBigfile)) {
-    fputs("  ORADUMP RDBA     rdba [TO filename]\n"
-          "  ORADUMP FILE rfn  BLOCK blockid [TO filename]\n",
-          stdout);
-    return;
-  }
-  FILE* out = openOutputFile(st, a.to.c_str());
-  if (out == nullptr) return;
-  bool ok = false;
-  readNamedBlock(st, a, BlockRule::kBigfile, &ok);
-  if (ok) printHeader(out, st.ctx);
-  closeOutputFile(st, out, a.to.c_str());
+  runDumpCommand(st, BlockRule::kBigfile,
+                 "  ORADUMP RDBA     rdba [TO filename]\n"
+                 "  ORADUMP FILE rfn  BLOCK blockid [TO filename]\n",
+                 printHeader);
 }
 
 void runBcheckCommand(ZUTState& st) {

@@ -94,16 +94,13 @@ void printBriefHeader(FILE* out, const SessionContext& ctx) {
       return;
     }
     case kBlockTypeUndo:
+    case kBlockTypeUndoHeader:
+    case kBlockTypeUndoSMUHeader:
+      // Each undo dump prints nothing for the other types.
       mark(out, ctx);
       printRDBALine(out, ctx, false);
       printBlockTypeLine(out, ctx);
       printUndoBlockHeader(out, ctx);
-      return;
-    case kBlockTypeUndoHeader:
-    case kBlockTypeUndoSMUHeader:
-      mark(out, ctx);
-      printRDBALine(out, ctx, false);
-      printBlockTypeLine(out, ctx);
       printUndoSegmentHeader(out, ctx);
       return;
     default:

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "core/field_scanner.h"
 #include "datafile/block_reader.h"
 #include "dict/guess_table.h"
 #include "format/block_layout.h"
@@ -16,23 +15,14 @@
 
 namespace {
 
-constexpr size_t kExtentLineSize = 1024;
 // Objects listed at most, and the most the done list keeps.
 constexpr size_t kMaxListedObjects = 1683;
 constexpr size_t kMaxDoneObjects = 16384;
 
 std::vector<OraExtent> readExtentList(FILE* f) {
   std::vector<OraExtent> list;
-  char line[kExtentLineSize];
-  size_t length = 0;
-  while (readDictLine(f, line, sizeof line, &length)) {
-    if (line[0] == 0 || line[0] == '\n' || line[0] == '\r') continue;
-    FieldScanner cursor;
-    cursor.text = line;
-    cursor.length = static_cast<int32_t>(length < sizeof line ? length : sizeof line - 1);
-    OraExtent e;
-    if (parseORAEXTENT(e, cursor) == 0) list.push_back(e);
-  }
+  OraExtent e;
+  while (readORAEXTENT(f, e)) list.push_back(e);
   return list;
 }
 

@@ -152,7 +152,9 @@ TEST(BriefHeader, FileHeaderUndoAndUnknownTypes) {
                           : "Unknown Block",
              type == 2 ? "UNDO BLK: " : type == 0x99 ? "\n" : "UNDO SEG: ");
     EXPECT_EQ(expected, brief(b).substr(0, strlen(expected))) << int(type);
-    if (type == 0x99) EXPECT_EQ(expected, brief(b));
+    if (type == 0x99) {
+      EXPECT_EQ(expected, brief(b));
+    }
   }
 }
 

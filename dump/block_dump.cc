@@ -3,6 +3,7 @@
 #include "datafile/data_file_set.h"
 #include "dump/block_listings.h"
 #include "dump/brief_header.h"
+#include "dump/count_cut.h"
 #include "dump/undo_dump.h"
 #include "format/block_layout.h"
 #include "format/data_layout.h"
@@ -32,17 +33,6 @@ void printMappedColumns(FILE* out, const SessionContext& ctx) {
 // How many entries of `size` bytes from `first` on lie inside the block.
 uint32_t entriesInBlock(const SessionContext& ctx, size_t first, size_t size) {
   return ctx.blockSize > first ? static_cast<uint32_t>((ctx.blockSize - first) / size) : 0;
-}
-
-// A count read from the block, cut to the entries that fit; the cut is said
-// after the entries are printed.
-struct FittedCount {
-  uint32_t stored;
-  uint32_t shown;
-};
-FittedCount fitCount(uint32_t stored, uint32_t fit) { return {stored, stored < fit ? stored : fit}; }
-void reportCut(FILE* out, const char* what, const FittedCount& n) {
-  if (n.shown < n.stored) printCountCut(out, what, n.stored, n.shown);
 }
 
 char flagLetter(uint16_t flag, uint16_t bit, char letter) { return (flag & bit) ? letter : '-'; }

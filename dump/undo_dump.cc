@@ -1,10 +1,7 @@
 #include "dump/undo_dump.h"
 
+#include "dump/count_cut.h"
 #include "format/undo_layout.h"
-
-void printCountCut(FILE* out, const char* what, uint32_t stored, uint32_t shown) {
-  fprintf(out, "  %s: %u stored, only %u fit in the block\n", what, stored, shown);
-}
 
 void printUndoBlockHeader(FILE* out, const SessionContext& ctx) {
   if (!isUndoBlock(ctx)) return;
@@ -19,15 +16,15 @@ void printUndoBlockHeader(FILE* out, const SessionContext& ctx) {
   if (count == 0) return;
   // Record h's length needs the entry before it, so every printed record's
   // two entries lie inside the block.
-  const uint32_t fit = undoRecordsInBlock(ctx);
-  const uint32_t shown = count < fit ? count : fit;
+  const FittedCount n = fitCount(count, undoRecordsInBlock(ctx));
+  const uint32_t shown = n.shown;
   for (uint32_t h = 1; h <= shown; h++) {
     fprintf(out, "  %03u/0x%02x 0x%04x %6u ", h, h, getUndoBlockRecordOffset(ctx, h - 1),
             getUndoBlockRecordLength(ctx, h - 1));
     if (h % 3 == 0) fputc('\n', out);
   }
   if (shown % 3 != 0) fputc('\n', out);
-  if (shown < count) printCountCut(out, "records", count, shown);
+  reportCut(out, "records", n);
 }
 
 void printUndoSegmentHeader(FILE* out, const SessionContext& ctx) {
@@ -49,8 +46,8 @@ void printUndoSegmentHeader(FILE* out, const SessionContext& ctx) {
         "   Ext       RDBA   Length    Timestamp   Ext       RDBA   Length    Timestamp\n"
         " ----- ---------- -------- ------------ ----- ---------- -------- ------------\n",
         out);
-  const uint32_t fit = undoExtentsInBlock(ctx);
-  uint32_t last = entries < fit ? entries : fit;
+  const FittedCount extents = fitCount(entries, undoExtentsInBlock(ctx));
+  uint32_t last = extents.shown;
   for (uint32_t i = 0; i < last; i++) {
     fprintf(out, " %5u 0x%08x %8u %12u", i + 1, getUndoHeaderExtentRDBA(ctx, i),
             getUndoHeaderExtentSize(ctx, i), getUndoHeaderExtentSCN(ctx, i));
@@ -59,7 +56,7 @@ void printUndoSegmentHeader(FILE* out, const SessionContext& ctx) {
   if (last < entries) {
     // The cut line starts a line of its own; what follows sees an even count.
     if (last % 2 == 1) fputc('\n', out);
-    printCountCut(out, "extents", entries, last);
+    reportCut(out, "extents", extents);
     last = 0;
   }
   if (ctx.transOffset != 0 || (undoDefaultTransOffset(ctx) & 0xFFFF) != 0) {
@@ -71,10 +68,8 @@ void printUndoSegmentHeader(FILE* out, const SessionContext& ctx) {
           "  Slot   Wrap Sta       rdba   flag Next             scn     blocks   timstamp\n"
           "  ---- ------ --- ---------- ------ ---- --------------- ---------- ----------\n",
           out);
-    const uint32_t slots = getUndoHeaderTransCount(ctx);
-    const uint32_t slotFit = undoTransSlotsInBlock(ctx);
-    const uint32_t shown = slots < slotFit ? slots : slotFit;
-    for (uint32_t k = 0; k < shown; k++) {
+    const FittedCount slots = fitCount(getUndoHeaderTransCount(ctx), undoTransSlotsInBlock(ctx));
+    for (uint32_t k = 0; k < slots.shown; k++) {
       fprintf(out, "  0x%02x 0x%04x %3d 0x%08x 0x%04x 0x%02x 0x%04x.%08x %10u %10u\n", k,
               getUndoHeaderTranSlotWrap(ctx, k), getUndoHeaderTranSlotState(ctx, k),
               getUndoHeaderTranSlotLastBlock(ctx, k), getUndoHeaderTranSlotFlag(ctx, k),
@@ -82,11 +77,8 @@ void printUndoSegmentHeader(FILE* out, const SessionContext& ctx) {
               getUndoHeaderTranSlotSCNBase(ctx, k), getUndoHeaderTranSlotBlockCount(ctx, k),
               getUndoHeaderTranSlotCommit(ctx, k));
     }
-    last = slots;
-    if (shown < slots) {
-      printCountCut(out, "transaction slots", slots, shown);
-      last = 0;
-    }
+    reportCut(out, "transaction slots", slots);
+    last = slots.shown < slots.stored ? 0 : slots.stored;
   }
   if ((last & 0xFF) % 2 == 1) fputc('\n', out);
 }

@@ -14,8 +14,3 @@ void printUndoBlockHeader(FILE* out, const SessionContext& ctx);
 // transaction table has a base, its control and slots; nothing for another
 // type.
 void printUndoSegmentHeader(FILE* out, const SessionContext& ctx);
-
-// The line that says a count read from the block was cut to the entries
-// that lie inside it: "  <what>: <stored> stored, only <shown> fit in the
-// block\n".
-void printCountCut(FILE* out, const char* what, uint32_t stored, uint32_t shown);

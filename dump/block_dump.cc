@@ -69,7 +69,7 @@ void printITL(FILE* out, const SessionContext& ctx) {
     fprintf(out, "0x%02x 0x%04x.%03x.%08x 0x%08x.%04x.%02x %c%c%c%c %4d 0x%04x.%08x\n", i + 1,
             getITLXIDUsn(ctx, i), getITLXIDSlot(ctx, i), getITLXIDWrap(ctx, i),
             getITLUndoRDBA(ctx, i), getITLUndoSeq(ctx, i), getITLUndoRecord(ctx, i),
-            flagLetter(flag, kITLCommitted, 'C'), flagLetter(flag, kITLBlockCleanout, 'B'),
+            flagLetter(flag, kITLCommitted, 'C'), flagLetter(flag, kITLUndoForEntry, 'B'),
             flagLetter(flag, kITLUpperBoundCommit, 'U'), flagLetter(flag, kITLActiveAtCleanout, 'T'),
             getITLLock(ctx, i), getITLFSC(ctx, i), getITLSCN(ctx, i));
   }

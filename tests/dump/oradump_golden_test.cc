@@ -44,7 +44,7 @@ void heapBlock(FileImage& f) {
   mkdb::DataBlockPlan plan;
   plan.objd = 74000;
   plan.itls = 3;
-  plan.itlFlags = {mkdb::kItlCommitted, mkdb::kItlUpperBound, 0};
+  plan.itlFlags = {mkdb::kItlCommitted | 0x4, mkdb::kItlUpperBound | 0x1, 0};  // CB--, --UT, ----
   mkdb::RowPiece empty;
   empty.empty = true;
   mkdb::RowPiece head = piece({number("7"), chars("HEAD")}, mkdb::kRowH | mkdb::kRowF, 2);

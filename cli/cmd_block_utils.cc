@@ -1,5 +1,5 @@
-// OSDUMP, BCHECK, CORRUPT and SKIP: single-block dumps and checks, and the
-// corrupt and skip lists that the block reader consults.
+// OSDUMP, ORADUMP, BCHECK, CORRUPT and SKIP: single-block dumps and checks,
+// and the corrupt and skip lists that the block reader consults.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +9,7 @@
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "datafile/block_reader.h"
+#include "dump/block_dump.h"
 
 namespace {
 
@@ -67,16 +68,31 @@ bool refuseLongName(const BlockArgs& a) {
   return a.tooLong;
 }
 
+// Which FILE and BLOCK words name a block: OSDUMP takes block 0 of a file,
+// BCHECK needs both numbers, ORADUMP needs a block and a file unless the
+// session is in BIGFILE mode (file 0 is then the one file).
+enum class BlockRule { kBlockZero, kBoth, kBigfile };
+
+bool namesBlock(const SessionContext& ctx, const BlockArgs& a, BlockRule rule) {
+  if (a.rdba != 0) return true;
+  switch (rule) {
+    case BlockRule::kBlockZero: return a.file != 0;
+    case BlockRule::kBoth: return a.file != 0 && a.block != 0;
+    case BlockRule::kBigfile: return a.block != 0 && (a.file != 0 || ctx.bigfile);
+  }
+  return false;
+}
+
 // Reads the block the arguments name into the session buffer: by RDBA, else
-// by FILE and BLOCK (block 0 allowed when allowBlockZero). Returns false
-// without reading when the arguments name no block.
-bool readNamedBlock(ZUTState& st, const BlockArgs& a, bool allowBlockZero, bool* ok) {
+// by FILE and BLOCK as the rule allows. Returns false without reading when
+// the arguments name no block.
+bool readNamedBlock(ZUTState& st, const BlockArgs& a, BlockRule rule, bool* ok) {
   SessionContext& ctx = st.ctx;
   emptyReadAheadCache(*ctx.dataCache);
   uint32_t got;
+  if (!namesBlock(ctx, a, rule)) return false;
   if (a.rdba != 0) got = readRDBA(ctx.fileSet, ctx, a.rdba);
-  else if (a.file != 0 && (allowBlockZero || a.block != 0)) got = readBlock(ctx.fileSet, ctx, a.file, a.block);
-  else return false;
+  else got = readBlock(ctx.fileSet, ctx, a.file, a.block);
   *ok = got == ctx.blockSize;
   if (!*ok) fputs("  Read Error\n", stdout);
   return true;
@@ -131,29 +147,44 @@ void runListCommand(ZUTState& st, RdbaList& list, const char* heading, const cha
   qsort(list.rdba, list.count, sizeof list.rdba[0], sortRDBAList);
 }
 
-}  // namespace
-
-void runOsdumpCommand(ZUTState& st) {
+// OSDUMP and ORADUMP: the usage lines unless the words name a block, else
+// the block read and printed to the TO file or standard output.
+void runDumpCommand(ZUTState& st, BlockRule rule, const char* usage,
+                    void (*print)(FILE*, SessionContext&)) {
   BlockArgs a = parseBlockArgs(st.cmd);
   if (refuseLongName(a)) return;
-  if (a.rdba == 0 && a.file == 0) {
-    fputs("  OSDUMP RDBA     rdba [TO filename]\n"
-          "  OSDUMP FILE rfn BLOCK blockid [TO filename]\n",
-          stdout);
+  if (!namesBlock(st.ctx, a, rule)) {
+    fputs(usage, stdout);
     return;
   }
   FILE* out = openOutputFile(st, a.to.c_str());
   if (out == nullptr) return;
   bool ok = false;
-  readNamedBlock(st, a, true, &ok);
-  if (ok) printBlock(out, st.ctx.blockBuffer, st.ctx.blockSize);
+  readNamedBlock(st, a, rule, &ok);
+  if (ok) print(out, st.ctx);
   closeOutputFile(st, out, a.to.c_str());
+}
+
+}  // namespace
+
+void runOsdumpCommand(ZUTState& st) {
+  runDumpCommand(st, BlockRule::kBlockZero,
+                 "  OSDUMP RDBA     rdba [TO filename]\n"
+                 "  OSDUMP FILE rfn BLOCK blockid [TO filename]\n",
+                 [](FILE* out, SessionContext& ctx) { printBlock(out, ctx.blockBuffer, ctx.blockSize); });
+}
+
+void runOradumpCommand(ZUTState& st) {
+  runDumpCommand(st, BlockRule::kBigfile,
+                 "  ORADUMP RDBA     rdba [TO filename]\n"
+                 "  ORADUMP FILE rfn  BLOCK blockid [TO filename]\n",
+                 printHeader);
 }
 
 void runBcheckCommand(ZUTState& st) {
   BlockArgs a = parseBlockArgs(st.cmd);
   bool ok = false;
-  if (!readNamedBlock(st, a, false, &ok)) {
+  if (!readNamedBlock(st, a, BlockRule::kBoth, &ok)) {
     fputs("  BCHECK RDBA     rdba [TO filename]\n"
           "  BCHECK FILE rfn BLOCK blockid [TO filename]\n",
           stdout);

@@ -11,6 +11,7 @@
 #include "datafile/block_reader.h"
 #include "dict/dict_files.h"
 #include "dump/block_listings.h"
+#include "dump/table_listing.h"
 #include "lob/lob_map.h"
 #include "scan/extent_scan.h"
 #include "scan/lob_scan.h"
@@ -101,10 +102,8 @@ void scanExtents(ZUTState& st) {
   printDate();
 }
 
-void scanUnavailable(const char* what) {
-  printDate();
-  reportCommandUnavailable(what);
-  printDate();
+void scanTables(FILE* out, ZUTState& st, const ScanArgs& a) {
+  listTableHeader(out, st.ctx, a.objd, a.file);
 }
 
 }  // namespace
@@ -140,7 +139,7 @@ void runScanCommand(ZUTState& st) {
     ctx.recordTag[0] = '\n';
     ctx.recordTag[1] = 0;
     ctx.fieldTagLength = ctx.recordTagLength = 1;
-    scanUnavailable("SCAN TABLE");
+    runListing(st, a, scanTables);
   } else if (kindIs(a.kind, "EXTENT")) {
     scanExtents(st);
   } else if (kindIs(a.kind, "LOB")) {

@@ -4,6 +4,8 @@
 #include "datafile/data_file_set.h"
 #include "rows/row_walk.h"
 #include "rows/index_rows.h"
+#include "dump/undo_dump.h"
+#include "format/undo_layout.h"
 
 namespace {
 
@@ -91,9 +93,17 @@ void printBriefHeader(FILE* out, const SessionContext& ctx) {
       fprintf(out, "seg/obj=0x%08x=%u\n\n", objd, objd);
       return;
     }
+    case kBlockTypeUndo:
+    case kBlockTypeUndoHeader:
+    case kBlockTypeUndoSMUHeader:
+      // Each undo dump prints nothing for the other types.
+      mark(out, ctx);
+      printRDBALine(out, ctx, false);
+      printBlockTypeLine(out, ctx);
+      printUndoBlockHeader(out, ctx);
+      printUndoSegmentHeader(out, ctx);
+      return;
     default:
-      // Undo blocks (2, 14, 38) get their identifying lines here; their
-      // field-by-field form belongs to the undo dump.
       mark(out, ctx);
       printRDBALine(out, ctx, false);
       printBlockTypeLine(out, ctx);

@@ -43,6 +43,9 @@ constexpr size_t kDataTypeOffset = 20;
 constexpr size_t kDataObjectIdOffset = 24;
 constexpr size_t kCleanSCNBaseOffset = 28;
 constexpr size_t kCleanSCNWrapOffset = 32;
+// From 12.2 on the top bit of the clean SCN wrap word is a format flag, not
+// part of the SCN.
+constexpr uint16_t kCleanSCNWrapMask = 0x7FFF;
 constexpr size_t kMagicNumberOffset = 34;
 constexpr size_t kITLCountOffset = 36;
 constexpr size_t kFreeListGroupOffset = 38;
@@ -57,8 +60,8 @@ constexpr size_t kITLXIDUsnOffset = 0;
 constexpr size_t kITLXIDSlotOffset = 2;
 constexpr size_t kITLXIDWrapOffset = 4;
 constexpr size_t kITLUndoRDBAOffset = 8;
-constexpr size_t kITLUndoRowOffset = 12;
-constexpr size_t kITLUndoSequenceOffset = 14;
+constexpr size_t kITLUndoSeqOffset = 12;     // undo block sequence, all 16 bits
+constexpr size_t kITLUndoRecordOffset = 14;  // record in that undo block, one byte
 constexpr size_t kITLFlagLockOffset = 16;
 constexpr size_t kITLFSCOffset = 18;
 constexpr size_t kITLSCNOffset = 20;
@@ -145,7 +148,9 @@ inline uint16_t getBlockChecksum(const SessionContext& c) { return sessionUB2(c,
 
 inline uint8_t getDataType(const SessionContext& c) { return sessionUB1(c, kDataTypeOffset); }
 inline uint32_t getCleanSCNBase(const SessionContext& c) { return sessionUB4(c, kCleanSCNBaseOffset); }
-inline uint16_t getCleanSCNWrap(const SessionContext& c) { return sessionUB2(c, kCleanSCNWrapOffset); }
+inline uint16_t getCleanSCNWrap(const SessionContext& c) {
+  return sessionUB2(c, kCleanSCNWrapOffset) & kCleanSCNWrapMask;
+}
 inline uint16_t getMagicNumber(const SessionContext& c) { return sessionUB2(c, kMagicNumberOffset); }
 // Only the low byte of the 16-bit field counts: byte 36 little-endian, 37 big.
 inline uint8_t getITLCount(const SessionContext& c) {
@@ -187,11 +192,12 @@ inline uint32_t getITLXIDWrap(const SessionContext& c, uint32_t i) {
 inline uint32_t getITLUndoRDBA(const SessionContext& c, uint32_t i) {
   return sessionUB4(c, itlOffset(i & 0xFF, kITLUndoRDBAOffset));
 }
-inline uint16_t getITLUndoRow(const SessionContext& c, uint32_t i) {
-  return sessionUB2(c, itlOffset(i & 0xFF, kITLUndoRowOffset)) & 0x0FFF;
+// The undo address of an entry is block.sequence.record.
+inline uint16_t getITLUndoSeq(const SessionContext& c, uint32_t i) {
+  return sessionUB2(c, itlOffset(i & 0xFF, kITLUndoSeqOffset));
 }
-inline uint8_t getITLUndoSequence(const SessionContext& c, uint32_t i) {
-  return sessionUB1(c, itlOffset(i & 0xFF, kITLUndoSequenceOffset));
+inline uint8_t getITLUndoRecord(const SessionContext& c, uint32_t i) {
+  return sessionUB1(c, itlOffset(i & 0xFF, kITLUndoRecordOffset));
 }
 inline uint16_t getITLFlag(const SessionContext& c, uint32_t i) {
   return sessionUB2(c, itlOffset(i & 0xFFFF, kITLFlagLockOffset)) >> 12;

@@ -70,6 +70,10 @@ constexpr uint8_t kColumnLongLength = 254;
 // transaction as committed.
 constexpr uint16_t kITLCommitted = 0x8;
 constexpr uint16_t kITLUpperBoundCommit = 0x2;
+// The other two flag bits, shown by the block dump: B, the undo address
+// holds this entry's undo, and T, active at block cleanout.
+constexpr uint16_t kITLUndoForEntry = 0x4;
+constexpr uint16_t kITLActiveAtCleanout = 0x1;
 
 // ---- compression header extension, offsets from D ----
 

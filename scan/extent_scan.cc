@@ -218,3 +218,16 @@ int parseORAEXTENT(OraExtent& extent, FieldScanner& cursor) {
   extent.blocks = static_cast<uint32_t>(v[3]);
   return 0;
 }
+
+bool readORAEXTENT(FILE* f, OraExtent& extent) {
+  char line[kExtentListLineSize];
+  size_t length = 0;
+  while (readDictLine(f, line, sizeof line, &length)) {
+    if (line[0] == 0 || line[0] == '\n' || line[0] == '\r') continue;
+    FieldScanner cursor;
+    cursor.text = line;
+    cursor.length = static_cast<int32_t>(length < sizeof line ? length : sizeof line - 1);
+    if (parseORAEXTENT(extent, cursor) == 0) return true;
+  }
+  return false;
+}

@@ -22,6 +22,8 @@ constexpr uint32_t kExtentWorkerCacheSize = 1048576;
 constexpr int kExtentLineMin = 5;
 constexpr int kExtentLineMax = 128;
 constexpr int kExtentFieldDigits = 20;
+// Room for one line read from an extent list.
+constexpr size_t kExtentListLineSize = 1024;
 
 // One line of the extent map: a run of consecutive data blocks of one object.
 struct OraExtent {
@@ -90,3 +92,7 @@ void extentPiecePath(int worker, char* path, size_t size);
 // characters, a missing or empty field, a field that is not decimal digits or
 // has more than 20 of them, or a value too large for its field.
 int parseORAEXTENT(OraExtent& extent, FieldScanner& cursor);
+// Reads lines of an extent list (up to 1023 characters each) until one is
+// accepted by parseORAEXTENT; empty and rejected lines are passed over.
+// False at the end of the file.
+bool readORAEXTENT(FILE* f, OraExtent& extent);

@@ -7,27 +7,15 @@
 #include "scan/extent_scan.h"
 #include "unload/unload_drivers.h"
 
-namespace {
-
-constexpr size_t kExtentLineSize = 1024;
-
-}  // namespace
-
 int unloadByExtentList(FILE* out, SessionContext& ctx, const char* listName,
                        const UnloadSegment& s, int deleted, int committed) {
   if (listName == nullptr || listName[0] == 0) return 0;
   FILE* list = fopen(listName, "r");
   if (list == nullptr) return 0;
   int matched = 0;
-  char line[kExtentLineSize];
-  size_t length = 0;
-  while (readDictLine(list, line, sizeof line, &length)) {
-    if (line[0] == 0 || line[0] == '\n' || line[0] == '\r') continue;
-    FieldScanner cursor;
-    cursor.text = line;
-    cursor.length = static_cast<int32_t>(length < sizeof line ? length : sizeof line - 1);
-    OraExtent e;
-    if (parseORAEXTENT(e, cursor) != 0 || e.objd != s.objd) continue;
+  OraExtent e;
+  while (readORAEXTENT(list, e)) {
+    if (e.objd != s.objd) continue;
     matched++;
     if (ctx.blockTally != nullptr) {
       const uint64_t first = ctx.bigfile

@@ -74,8 +74,8 @@ TEST(BlockLayout, DataBlockFromBuilderInBothOrders) {
       EXPECT_EQ(0x10 + i, getITLXIDSlot(c, i));
       EXPECT_EQ(0x100 + i, getITLXIDWrap(c, i));
       EXPECT_EQ(makeRDBA(3, 0x200 + i), getITLUndoRDBA(c, i));
-      EXPECT_EQ(0x20 + i, getITLUndoRow(c, i));
-      EXPECT_EQ(0x30 + i, getITLUndoSequence(c, i));
+      EXPECT_EQ(0x20 + i, getITLUndoSeq(c, i));
+      EXPECT_EQ(0x30 + i, getITLUndoRecord(c, i));
       EXPECT_EQ(0x8, getITLFlag(c, i));
       EXPECT_EQ(i, getITLLock(c, i));
       EXPECT_EQ(f.scnBase - 2 - i, getITLSCN(c, i));
@@ -285,7 +285,7 @@ TEST(BlockLayout, HostileBlocksOfAnySize) {
         ASSERT_EQ(referenceField(b, 44 + 24 * size_t(i & 0xFF) + 20, 4, order), getITLSCN(c, i));
         ASSERT_EQ(referenceField(b, 44 + 24 * size_t(i & 0xFFFF) + 16, 2, order) & 0xFFF,
                   getITLLock(c, i));
-        ASSERT_EQ(referenceField(b, 44 + 24 * size_t(i & 0xFF) + 14, 1, 0), getITLUndoSequence(c, i));
+        ASSERT_EQ(referenceField(b, 44 + 24 * size_t(i & 0xFF) + 14, 1, 0), getITLUndoRecord(c, i));
       }
       ASSERT_EQ(referenceField(b, 4, 4, order), getBlockRDBA(c));
       ASSERT_EQ(referenceField(b, 36, 4, order), getSegExtentCount(c));

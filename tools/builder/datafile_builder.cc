@@ -114,8 +114,8 @@ void fillDataBlock(const FileImage& f, Block& b, uint32_t objd, uint8_t itls, ui
     putUB2(b, e + 2, 0x010 + i, o);                    // slot
     putUB4(b, e + 4, 0x100 + i, o);                    // wrap
     putUB4(b, e + 8, makeAddress(3, 0x200 + i), o);    // undo block address
-    putUB2(b, e + 12, 0x20 + i, o);                    // undo row
-    putUB1(b, e + 14, static_cast<uint8_t>(0x30 + i));  // undo sequence
+    putUB2(b, e + 12, 0x20 + i, o);                    // undo block sequence
+    putUB1(b, e + 14, static_cast<uint8_t>(0x30 + i));  // undo record
     putUB2(b, e + at::kItlFlagLock, 0x8000 | i, o);    // committed, lock count i
     putUB2(b, e + 18, 0, o);                           // free space credit
     putUB4(b, e + 20, f.scnBase - 2 - i, o);           // commit SCN

@@ -115,7 +115,14 @@ struct LobExtentEntry {
 bool nextLobExtent(const unsigned char* list, size_t limit, size_t* pos, LobExtentEntry& entry);
 
 // Payload of a LOB block of the block map (from 56) and of one an extent
-// list names (from 128), up to the 4-byte tail; 0 for blocks too small.
+// list names (from 128), up to the 4-byte tail; sizes are 0 for blocks too
+// small to hold any.
+inline const unsigned char* lobMapPayload(const unsigned char* block) {
+  return block + kLobPayloadOffset;
+}
+inline const unsigned char* lobListPayload(const unsigned char* block) {
+  return block + kLobListPayloadOffset;
+}
 inline size_t lobMapPayloadSize(size_t blockSize) {
   return blockSize > kLobPayloadOffset + kLobPayloadTrailer
              ? blockSize - kLobPayloadOffset - kLobPayloadTrailer

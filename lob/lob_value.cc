@@ -30,6 +30,7 @@ struct Sink {
   bool toFile = false;
   bool fileFailed = false;
   FILE* file = nullptr;
+  char path[64] = {};
   uint32_t rowRdba = 0;
   uint32_t offset = 0;  // of the locator in its block, for the file name
 };
@@ -42,9 +43,9 @@ FILE* lobFile(Sink& s) {
   if (s.file != nullptr || s.fileFailed) return s.file;
   const uint16_t dirs = s.ctx->maxLobDir != 0 ? s.ctx->maxLobDir : 1;
   char dir[32];
-  char path[64];
+  char* path = s.path;
   snprintf(dir, sizeof dir, "LOBDATA/LOB%04u", s.rowRdba % dirs);
-  snprintf(path, sizeof path, "%s/LOB_%08X_%04X.dat", dir, s.rowRdba, s.offset);
+  snprintf(path, sizeof s.path, "%s/LOB_%08X_%04X.dat", dir, s.rowRdba, s.offset);
   OutputRefusal why = kOutputCreated;
   s.file = createOutputFile(*s.ctx, path, "wb", &why);
   if (s.file == nullptr && why == kOutputNotCreated) {
@@ -60,7 +61,6 @@ FILE* lobFile(Sink& s) {
     if (first && why == kOutputNotCreated) printf("  Cannot create %s: %s\n", path, strerror(error));
     return nullptr;
   }
-  if (s.reader != nullptr) s.reader->path = path;
   return s.file;
 }
 
@@ -95,13 +95,12 @@ void closeLobFile(Sink& s) {
   if (ferror(s.file) && error == 0) error = errno != 0 ? errno : EIO;
   if (fclose(s.file) != 0 && error == 0) error = errno;
   s.file = nullptr;
-  const std::string path = s.reader != nullptr ? s.reader->path : std::string();
   if (error == 0) {
-    fwrite_unlocked(path.data(), 1, path.size(), s.stream);
+    fputs(s.path, s.stream);
     return;
   }
-  if (s.reader != nullptr && s.reader->filesNotWritten++ == 0)
-    printf("  Write error on %s: %s\n", path.c_str(), strerror(error));
+  if (s.reader == nullptr || s.reader->filesNotWritten++ == 0)
+    printf("  Write error on %s: %s\n", s.path, strerror(error));
 }
 
 // Reads one LOB block into the reader's buffer. Every block asked for counts
@@ -110,7 +109,10 @@ void closeLobFile(Sink& s) {
 bool readLobBlock(SessionContext& ctx, LobReader& r, uint32_t file, uint32_t block) {
   SessionContext& b = r.blocks;
   if (ctx.blockTally != nullptr) ctx.blockTally->named++;
-  if (readLOBBlock(b.fileSet, b, file, block) != b.blockSize) {
+  // Straight from the LOB window when there is one, else into our buffer.
+  const unsigned char* inWindow = peekLOBBlock(b.fileSet, b, file, block);
+  b.blockBuffer = inWindow != nullptr ? const_cast<unsigned char*>(inWindow) : r.buffer.data();
+  if (inWindow == nullptr && readLOBBlock(b.fileSet, b, file, block) != b.blockSize) {
     const int64_t highest = highestBlock(b, file);
     const uint64_t at = b.bigfile ? (static_cast<uint64_t>(file) << 22) + block : block;
     const UnreadableCause cause = highest < 0                             ? kUnreadableNoFile
@@ -176,7 +178,7 @@ void writeMappedBlocks(Sink& s, SessionContext& ctx, const char* name, const uns
       outlineMessage(ctx, name, page.file, block);
       size_t n = payload;
       if (index == last && lastLength < n) n = lastLength;
-      sinkBytes(s, r->buffer.data() + kLobPayloadOffset, n);
+      sinkBytes(s, lobMapPayload(r->blocks.blockBuffer), n);
     }
     uint64_t missing = page.blocks - inFile;
     if (missing == 0) continue;
@@ -209,7 +211,7 @@ void writeExtentList(Sink& s, SessionContext& ctx, const char* name, const unsig
       const size_t n = due < payload ? static_cast<size_t>(due) : payload;
       if (readLobBlock(ctx, *r, file, block)) {
         outlineMessage(ctx, name, file, block);
-        sinkBytes(s, r->buffer.data() + kLobListPayloadOffset, n);
+        sinkBytes(s, lobListPayload(r->blocks.blockBuffer), n);
       }
       due -= n;
     }
@@ -365,8 +367,9 @@ void dumpLOBValue(FILE* stream, SessionContext& ctx, const unsigned char* locato
       printDmpValue(stream, bytes, n);
       return;
     }
+    std::vector<unsigned char>& value = s.reader->value;
     n = convertTextPiece(*s.text, bytes, n, &bytes);
-    std::vector<unsigned char> value(bytes, bytes + n);
+    value.assign(bytes, bytes + n);
     n = finishTextStream(*s.text, &bytes);
     value.insert(value.end(), bytes, bytes + n);
     printDmpValue(stream, value.data(), value.size());

@@ -14,7 +14,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <string>
 #include <vector>
 
 #include "core/session_context.h"
@@ -28,11 +27,11 @@ struct LobReader {
   std::vector<unsigned char> buffer;   // one LOB block
   TextStream clob;                     // CLOB text: ICONV_CLOB, or UTF-16 to UTF-8
   TextStream nclob;                    // NCLOB text: ICONV_NCLOB, or the national converter
-  // FILE mode: the first LOB file that could not be created, and how many
-  // values were lost so; the first LOB file whose writes failed, and how many.
+  // FILE mode: how many values were lost because their file could not be
+  // created, or its writes failed (the first of each is reported).
   uint64_t filesNotCreated = 0;
   uint64_t filesNotWritten = 0;
-  std::string path;                    // the LOB file being written
+  std::vector<unsigned char> value;    // a converted inline value for the dump
 };
 
 // Opens the LOB maps when they exist (ZUTDICT/ZUTLOB.TXT) and sets the

@@ -291,6 +291,31 @@ TEST(LobStorage, AFileThatCannotBeMadeIsReportedOnceAndTheRowsStay) {
   EXPECT_EQ(expectedText(rows, nothing), dir.read("lobs.txt"));
 }
 
+TEST(LobStorage, AFailedWriteOfALobFileFailsTheUnload) {
+  TempDir dir;
+  LobDb db(dir, 8192, mkdb::kLittle);
+  const Bytes small = lobBytes(100, 40), large = lobBytes(3 * db.room(), 41);
+  const mkdb::LobId id = db.newId();
+  const mkdb::StoredLob s = db.store(id, large);
+  db.row({locator(mkdb::inlineLocator(db.newId(), small))}, {""});
+  db.row({locator(mkdb::mappedLocator(id, s))}, {""});
+  db.write(dir);
+  ASSERT_EQ(0, runLobSession(dir, "").status);  // the maps, written without a limit
+  // Files of at most 4096 bytes: the large value's file cannot be written.
+  const RunResult r = runZutWithFileLimit(
+      dir.path(), "OPEN db.cfg\nSET LOB_STORAGE 1\n" + std::string(kLobUnloadCommand) + "EXIT\n",
+      4096);
+  EXPECT_EQ(1u, countOf(r.out, "  Write error on LOBDATA/LOB")) << r.out;
+  EXPECT_EQ(1u, countOf(r.out, ": File too large\n")) << r.out;
+  EXPECT_NE(std::string::npos, r.out.find("Unload failed after 2 rows ...")) << r.out;
+  // The first value's file is whole and named; the second is not named.
+  const std::string text = dir.read("lobs.txt");
+  const size_t at = text.find("LOBDATA/");
+  ASSERT_NE(std::string::npos, at);
+  EXPECT_EQ(asText(small), dir.read(text.substr(at, text.find('\r') - at)));
+  EXPECT_EQ(1u, countOf(text, "LOBDATA/")) << text;
+}
+
 // ---- text conversion ----
 
 Bytes utf16(const std::string& utf8, bool little) {

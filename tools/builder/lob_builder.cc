@@ -140,8 +140,10 @@ std::vector<uint32_t> addLobListValue(FileImage& f, uint32_t first, uint32_t obj
 
 namespace {
 
+// Widths past 4 bytes (for locators the tool must refuse) pad with zeros.
 void appendBE(std::vector<uint8_t>& out, uint32_t v, size_t width) {
-  for (size_t i = 0; i < width; i++) out.push_back(static_cast<uint8_t>(v >> (8 * (width - 1 - i))));
+  for (size_t i = 0; i < width; i++)
+    out.push_back(static_cast<uint8_t>(static_cast<uint64_t>(v) >> (8 * (width - 1 - i))));
 }
 
 }  // namespace

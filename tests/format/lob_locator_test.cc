@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "format/lob_layout.h"
-#include "tools/builder/lob_builder.h"
+#include "tests/support/lob_db.h"
 
 namespace {
 
@@ -21,16 +21,7 @@ LobLocator parse(const std::vector<uint8_t>& bytes) {
 
 LocatorPlan plan(LocatorPlan::Form form, uint8_t flags, uint8_t kind, uint32_t n, uint32_t l,
                  uint8_t sizeWidth = 4, uint8_t totalWidth = 4) {
-  LocatorPlan p;
-  p.form = form;
-  p.id = mkdb::lobIdOf(0x21);
-  p.lobFlags = flags;
-  p.kind = kind;
-  p.fullBlocks = n;
-  p.length = l;
-  p.sizeWidth = sizeWidth;
-  p.totalWidth = totalWidth;
-  return p;
+  return locatorPlan(form, mkdb::lobIdOf(0x21), flags, kind, n, l, sizeWidth, totalWidth);
 }
 
 struct Readable {

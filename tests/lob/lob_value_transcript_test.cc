@@ -20,30 +20,15 @@ Bytes locator(const LocatorPlan& p) { return mkdb::encodeLocator(p); }
 
 LocatorPlan sized(const mkdb::LobId& id, uint8_t width, uint8_t kind, uint32_t n, uint32_t l,
                   bool blob = false) {
-  LocatorPlan p;
-  p.form = LocatorPlan::kSized;
-  p.lobFlags = 0x08;
-  p.blob = blob;
-  p.id = id;
-  p.sizeWidth = width;
-  p.kind = kind;
-  p.fullBlocks = n;
-  p.length = l;
-  return p;
+  return locatorPlan(LocatorPlan::kSized, id, 0x08, kind, n, l, width, 4, blob);
 }
 
 LocatorPlan extentList(const mkdb::LobId& id, uint8_t totalWidth, uint8_t sizeWidth,
                        uint32_t total, const std::vector<mkdb::LobExtentSpec>& extents,
                        bool blob = false) {
-  LocatorPlan p;
-  p.form = LocatorPlan::kExtentList;
-  p.lobFlags = 0x00;
-  p.blob = blob;
-  p.id = id;
-  p.totalWidth = totalWidth;
-  p.sizeWidth = sizeWidth;
-  p.length = total;
-  p.fullBlocks = static_cast<uint32_t>(extents.size()) - 1;
+  LocatorPlan p = locatorPlan(LocatorPlan::kExtentList, id, 0x00, 0,
+                              static_cast<uint32_t>(extents.size()) - 1, total, sizeWidth,
+                              totalWidth, blob);
   p.extents = extents;
   return p;
 }

@@ -33,13 +33,9 @@ TEST_P(LobDamage, OnlyTheDamagedValueIsShort) {
   for (uint32_t r = 0; r < 4; r++) {
     blobs.push_back(lobBytes(db.listRoom() + 40 * r, 50 + r, false));
     const auto e = db.storeList(blobs[r], {1, 1}, r % 2 == 0);
-    mkdb::LocatorPlan list;
-    list.form = mkdb::LocatorPlan::kExtentList;
-    list.lobFlags = 0;
-    list.blob = true;
-    list.id = db.newId();
-    list.length = static_cast<uint32_t>(blobs[r].size());
-    list.fullBlocks = static_cast<uint32_t>(e.size()) - 1;
+    mkdb::LocatorPlan list = locatorPlan(
+        mkdb::LocatorPlan::kExtentList, db.newId(), 0x00, 0, static_cast<uint32_t>(e.size()) - 1,
+        static_cast<uint32_t>(blobs[r].size()), 4, 4, true);
     list.extents = e;
     locators[1].push_back(mkdb::encodeLocator(list));
   }

@@ -45,6 +45,25 @@ inline Bytes lobBytes(size_t n, uint32_t seed, bool text = true) {
 
 inline std::string asText(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
+// A locator plan of any form: LOB flags F, kind K, N and L (the total for an
+// extent list), the size byte s and the total length's width b.
+inline mkdb::LocatorPlan locatorPlan(mkdb::LocatorPlan::Form form, const mkdb::LobId& id,
+                                     uint8_t flags, uint8_t kind, uint32_t n, uint32_t l,
+                                     uint8_t sizeWidth = 4, uint8_t totalWidth = 4,
+                                     bool blob = false) {
+  mkdb::LocatorPlan p;
+  p.form = form;
+  p.id = id;
+  p.blob = blob;
+  p.lobFlags = flags;
+  p.kind = kind;
+  p.fullBlocks = n;
+  p.length = l;
+  p.sizeWidth = sizeWidth;
+  p.totalWidth = totalWidth;
+  return p;
+}
+
 struct LobDb {
   mkdb::FileImage f;
   uint32_t nextBlock = 64;  // next free block for LOB data

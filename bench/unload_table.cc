@@ -23,7 +23,6 @@
 #include <vector>
 
 #include "bench/common/bench_session.h"
-#include "cli/interpreter.h"
 #include "tools/builder/datafile_builder.h"
 #include "tools/builder/dict_files.h"
 #include "tools/builder/oracle_values.h"
@@ -157,17 +156,8 @@ UnloadRun runUnload(const std::string& dir, const std::string& target) {
   UnloadRun run;
   const std::string logPath = dir + "/unload.log";
   const double t0 = now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    if (chdir(dir.c_str()) != 0) _exit(2);
-    const int log = open(logPath.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
-    if (log < 0 || dup2(log, 1) < 0) _exit(2);
-    const std::string commands = "OPEN bench.cfg\nUNLOAD TABLE BENCH.BIG TO " + target + ";\n";
-    FILE* in = fmemopen(const_cast<char*>(commands.data()), commands.size(), "r");
-    const int rc = runZUT(in);
-    fflush(stdout);
-    _exit(rc);
-  }
+  const pid_t pid = startInterpreter(
+      dir, "OPEN bench.cfg\nUNLOAD TABLE BENCH.BIG TO " + target + ";\n", logPath);
   int status = 0;
   rusage usage{};
   if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||

@@ -61,7 +61,7 @@ const char* const kSettingLines[] = {
     "  ICONV_NCHAR    from to: iconv conversion of NCHAR and NVARCHAR2 (national default)",
     "  ICONV_NCLOB    from to: iconv conversion of NCLOB (national default)",
     "  ICONV_CLOB     from to: iconv conversion of CLOB (none)",
-    "  CLOB_EDIAN     BIG | LITTLE: byte order of UTF-16 CLOBs (LITTLE)",
+    "  CLOB_EDIAN     BIG | LITTLE: byte order of UTF-16 CLOBs (BIG)",
     "  LOB_STORAGE    0 INLINE | 1 FILE | 2 NONE: where LOB values go (0)",
     "  MAXLOBDIR      LOB files per LOBDATA directory, 100 - 2000 (500)",
     "  LONG_TAG       text around LONG and LOB values (none)",
@@ -129,14 +129,21 @@ void setBoolean(const char* name, uint8_t& field, bool has, const std::string& w
   printf("  Current %s is : %s\n", name, field ? "TRUE" : "FALSE");
 }
 
+// The names are kept beside the handle (names[0] from, names[1] to): LOB
+// text needs to know how wide a source character is and what the target
+// writes for one that does not convert.
 void setConverter(CommandBuffer& cmd, iconv_t& cv, const char* name, bool has,
-                  const std::string& from) {
+                  const std::string& from, std::string* names = nullptr) {
   if (has && scanNextWord(cmd) > 0) {
     std::string to = currentWord(cmd);
     std::string f = from.substr(0, 63);
     to = to.substr(0, 63);
     if (cv != kNoConverter) iconv_close(cv);
     cv = iconv_open(to.c_str(), f.c_str());
+    if (names != nullptr) {
+      names[0] = f;
+      names[1] = to;
+    }
   }
   printf("  Current %s is : %s\n", name, cv != kNoConverter ? "ON" : "OFF");
 }
@@ -284,9 +291,9 @@ void runSetCommand(ZUTState& st) {
   } else if (is("ICONV_NCHAR")) {
     setConverter(cmd, ctx.ncharConverter, "ICONV_NCHAR", has, val);
   } else if (is("ICONV_NCLOB")) {
-    setConverter(cmd, ctx.nclobConverter, "ICONV_NCLOB", has, val);
+    setConverter(cmd, ctx.nclobConverter, "ICONV_NCLOB", has, val, st.nclobIconv);
   } else if (is("ICONV_CLOB")) {
-    setConverter(cmd, ctx.clobConverter, "ICONV_CLOB", has, val);
+    setConverter(cmd, ctx.clobConverter, "ICONV_CLOB", has, val, st.clobIconv);
   } else {
     printSetHelp();
   }

@@ -28,6 +28,7 @@
 #include "dict/dict_build.h"
 #include "dict/dict_files.h"
 #include "export/dmp_writer.h"
+#include "lob/lob_value.h"
 #include "values/charset.h"
 #include "values/guess_field.h"
 #include "rows/text_output.h"
@@ -80,7 +81,15 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
 void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
                   uint64_t nationalUnmapped, const TextOutput* text, bool scriptsWritten) {
   clearProgressLine();
-  const bool written = closeOutputFile(st, out, name) && scriptsWritten;
+  bool written = closeOutputFile(st, out, name) && scriptsWritten;
+  const LobReader& lobs = *st.lobReader;
+  const uint64_t lobsLost = lobs.filesNotCreated + lobs.filesNotWritten;
+  if (lobsLost != 0) {
+    printf("  %llu LOB values could not be written to their files under LOBDATA.\n",
+           static_cast<unsigned long long>(lobsLost));
+    st.commandFailed = true;
+    written = false;
+  }
   printBlockTally(stdout, tally, st.ctx.verbose != 0);
   if (nationalUnmapped != 0)
     printf("Warning: %llu characters of national columns had no equivalent and were written "
@@ -90,6 +99,11 @@ void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& t
     printf("Warning: %llu values contain the field or record tag; the text will not load back "
            "as written. Use SET OUTPUT_STYLE CSV or other tags.\n",
            static_cast<unsigned long long>(text->taggedValues));
+  const uint64_t replaced = lobs.clob.replaced + lobs.nclob.replaced;
+  if (replaced != 0)
+    printf("Warning: %llu characters of LOB values did not convert and were written as U+FFFD "
+           "or ?\n",
+           static_cast<unsigned long long>(replaced));
   if (unreadableBlocks(tally) != 0) st.commandFailed = true;
   const unsigned long long rows = st.ctx.rowsUnloaded;
   if (takeCancel()) {
@@ -111,6 +125,46 @@ void openNationalConverter(ZUTState& st) {
   ctx.nationalConverter =
       open_national_converter(st.user.charset, st.user.nlsCharset, &ctx.nationalSourceUtf8);
 }
+
+// The LOB reader of one unload: the LOB maps, when they were built, are open
+// from its start to its end. CLOB text goes through ICONV_CLOB when set;
+// otherwise the CLOBs of a database in AL32UTF8 or UTF8, stored as
+// AL16UTF16 in the CLOB_EDIAN byte order, become UTF-8, and those of a
+// single-byte database are written as stored. NCLOB text goes through
+// ICONV_NCLOB when set, else as national columns are converted.
+class LobUnload {
+ public:
+  explicit LobUnload(ZUTState& st) : st_(st) {
+    SessionContext& ctx = st.ctx;
+    LobReader& r = *st.lobReader;
+    beginLobUnload(r, ctx);
+    if (ctx.clobConverter != kNoConverter) {
+      setTextStream(r.clob, ctx.clobConverter, textSourceOf(st.clobIconv[0].c_str()),
+                    st.clobIconv[1].c_str());
+    } else if (is_utf8_database_charset(st.user.charset)) {
+      own_ = iconv_open("UTF-8", ctx.clobByteOrder ? "UTF-16BE" : "UTF-16LE");
+      setTextStream(r.clob, own_, TextSource::kUtf16, "UTF-8");
+    }
+    if (ctx.nclobConverter != kNoConverter) {
+      setTextStream(r.nclob, ctx.nclobConverter, textSourceOf(st.nclobIconv[0].c_str()),
+                    st.nclobIconv[1].c_str());
+    } else {
+      setTextStream(r.nclob, ctx.nationalConverter,
+                    ctx.nationalSourceUtf8 ? TextSource::kUtf8 : TextSource::kUtf16,
+                    national_target_name(st.user.charset));
+    }
+  }
+  ~LobUnload() {
+    endLobUnload(*st_.lobReader, st_.ctx);
+    if (own_ != kNoConverter) iconv_close(own_);
+  }
+  LobUnload(const LobUnload&) = delete;
+  LobUnload& operator=(const LobUnload&) = delete;
+
+ private:
+  ZUTState& st_;
+  iconv_t own_ = kNoConverter;
+};
 
 void printUnloadUsage() {
   fputs("  UNLOAD TABLE user.tablename [LIMIT rows] [LOB colid.fid.blockid] [TO filename]\n"
@@ -326,6 +380,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
 
   BlockTally tally;
   uint64_t unmapped = 0;
+  LobUnload lobs(st);
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
@@ -382,6 +437,7 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   const bool headerGiven = args.file != 0 && args.block != 0;
   BlockTally tally;
   uint64_t unmapped = 0;
+  LobUnload lobs(st);
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();

@@ -13,6 +13,7 @@
 #include "core/progress.h"
 #include "datafile/session_setup.h"
 #include "dict/guess_table.h"
+#include "lob/lob_value.h"
 
 namespace {
 
@@ -28,6 +29,7 @@ void setUpState(ZUTState& st) {
   allocGuessState(st.ctx);
   st.scratch = static_cast<char*>(calloc(kScratchSize, 1));
   st.outputBuffer = static_cast<char*>(calloc(kOutputBufferSize, 1));
+  st.lobReader = new LobReader;
 }
 
 void releaseState(ZUTState& st) {
@@ -36,6 +38,8 @@ void releaseState(ZUTState& st) {
   freeGuessState(st.ctx);
   free(st.scratch);
   free(st.outputBuffer);
+  delete st.lobReader;
+  st.lobReader = nullptr;
   st.ctx = SessionContext{};
   if (st.script) fclose(st.script);
   st.script = nullptr;

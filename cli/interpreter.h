@@ -29,6 +29,11 @@ struct ZUTState {
   // failed or could not read every block, a write error); the handlers set
   // it, the interpreter clears it before each command.
   bool commandFailed = false;
+  // The LOB value reader every unload starts and ends (lob/lob_value.h).
+  LobReader* lobReader = nullptr;
+  // The iconv names ICONV_CLOB and ICONV_NCLOB were set with (from, to).
+  std::string clobIconv[2];
+  std::string nclobIconv[2];
   // WHENEVER ERROR EXIT n: the exit status to end the session with when a
   // command fails; -1 for WHENEVER ERROR CONTINUE (the default).
   int exitOnError = -1;

@@ -17,6 +17,7 @@ struct ColumnStats;
 struct GuessedTableList;
 struct ASMDiskGroup;
 struct LobHashMap;
+struct LobReader;
 struct BlockTally;
 struct TextOutput;
 
@@ -73,7 +74,7 @@ struct SessionContext {
   uint8_t bigfile = 0;        // BIGFILE: whole 32-bit address is a block number
   uint8_t outputStyle = 0;    // OUTPUT_STYLE: 0 text, 1 export dump, 2 CSV
   uint8_t byteOrder = 0;      // BYTE_ORDER: 1 big-endian, 0 little-endian
-  uint8_t clobByteOrder = 0;  // CLOB_EDIAN: 1 big, 0 little
+  uint8_t clobByteOrder = 1;  // CLOB_EDIAN: 1 big (as CLOBs are stored), 0 little
   uint8_t lobStorage = 0;     // LOB_STORAGE: 0 inline, 1 file, other: not written
   uint8_t rowAddress = 0;     // ROW_ADDRESS
   uint8_t indexNumber = 0;    // UNLOAD ... INDEX, reset before every command
@@ -110,6 +111,9 @@ struct SessionContext {
   uint32_t maxChains = 0;        // MAXCHAINS
   ASMDiskGroup* diskGroups = nullptr;
   LobHashMap* lobMap = nullptr;
+  // The LOB value reader of the unload under way (lob/lob_value.h): its
+  // block buffer, converters and FILE-mode state; null outside an unload.
+  LobReader* lobReader = nullptr;
   // The blocks an unload's maps named and those it could not read
   // (unload/unload_drivers.h); null when nobody is counting.
   BlockTally* blockTally = nullptr;

@@ -75,35 +75,46 @@ uint32_t readDirect(DataFileSet& set, SessionContext& ctx, const BlockAddress& a
   return readEntryBlocks(set, ctx, at.position, at.block, ctx.blockBuffer, ctx.blockSize);
 }
 
+// The block's place in a filled window, or null when the window cannot
+// hold it or it cannot be read.
+const unsigned char* blockInWindow(DataFileSet& set, const SessionContext& ctx, ReadAheadCache& w,
+                                   const BlockAddress& at) {
+  if (inWindow(w, ctx, at.file, at.block))
+    return w.buffer + static_cast<size_t>(at.block - w.first) * ctx.blockSize;
+  if (!entryHasHandle(set, at.position)) {
+    emptyReadAheadCache(w);
+    return nullptr;
+  }
+  const uint32_t got = readEntryBlocks(set, ctx, at.position, at.block, w.buffer, w.size);
+  const uint32_t whole = got / ctx.blockSize;
+  if (whole == 0) {
+    emptyReadAheadCache(w);
+    return nullptr;
+  }
+  w.file = static_cast<uint16_t>(at.file);
+  w.first = at.block;
+  w.blockSize = ctx.blockSize;
+  w.count = static_cast<uint16_t>(whole > 0xFFFF ? 0xFFFF : whole);
+  // A window whose file number cannot be told apart from "empty" or from
+  // another file keeps nothing for later requests.
+  if (w.file != at.file) w.count = 0;
+  return w.buffer;
+}
+
+inline bool usableWindow(const ReadAheadCache* w, const SessionContext& ctx) {
+  return w != nullptr && w->buffer != nullptr && w->size >= ctx.blockSize;
+}
+
 uint32_t readThroughWindow(DataFileSet* set, SessionContext& ctx, ReadAheadCache* w, uint32_t f,
                            uint32_t b) {
   if (set == nullptr || ctx.blockBuffer == nullptr || ctx.blockSize == 0) return 0;
   BlockAddress at;
   if (!resolveAddress(*set, ctx, f, b, at)) return 0;
   // A session without a usable window reads block by block.
-  if (w == nullptr || w->buffer == nullptr || w->size < ctx.blockSize) return readDirect(*set, ctx, at);
-  if (inWindow(*w, ctx, at.file, at.block)) {
-    copyFromWindow(*w, ctx, at.block);
-    return ctx.blockSize;
-  }
-  if (!entryHasHandle(*set, at.position)) {
-    emptyReadAheadCache(*w);
-    return 0;
-  }
-  const uint32_t got = readEntryBlocks(*set, ctx, at.position, at.block, w->buffer, w->size);
-  const uint32_t whole = got / ctx.blockSize;
-  if (whole == 0) {
-    emptyReadAheadCache(*w);
-    return 0;
-  }
-  w->file = static_cast<uint16_t>(at.file);
-  w->first = at.block;
-  w->blockSize = ctx.blockSize;
-  w->count = static_cast<uint16_t>(whole > 0xFFFF ? 0xFFFF : whole);
-  // A window whose file number cannot be told apart from "empty" or from
-  // another file keeps nothing for later requests.
-  if (w->file != at.file) w->count = 0;
-  memcpy(ctx.blockBuffer, w->buffer, ctx.blockSize);
+  if (!usableWindow(w, ctx)) return readDirect(*set, ctx, at);
+  const unsigned char* p = blockInWindow(*set, ctx, *w, at);
+  if (p == nullptr) return 0;
+  memcpy(ctx.blockBuffer, p, ctx.blockSize);
   return ctx.blockSize;
 }
 
@@ -124,6 +135,14 @@ uint32_t readLOBBlock(DataFileSet* set, SessionContext& ctx, uint32_t file, uint
 
 uint32_t readLOBRDBA(DataFileSet* set, SessionContext& ctx, uint32_t rdba) {
   return readLOBBlock(set, ctx, rdbaFile(rdba), rdbaBlock(rdba));
+}
+
+const unsigned char* peekLOBBlock(DataFileSet* set, const SessionContext& ctx, uint32_t file,
+                                  uint32_t block) {
+  if (set == nullptr || ctx.blockSize == 0 || !usableWindow(ctx.lobCache, ctx)) return nullptr;
+  BlockAddress at;
+  if (!resolveAddress(*set, ctx, file, block, at)) return nullptr;
+  return blockInWindow(*set, ctx, *ctx.lobCache, at);
 }
 
 uint32_t readSingleBlock(DataFileSet* set, SessionContext& ctx, uint32_t file, uint32_t block) {

@@ -44,6 +44,11 @@ uint32_t readRDBA(DataFileSet* set, SessionContext& ctx, uint32_t rdba);
 // The same through the LOB window, so LOB reads do not evict the table window.
 uint32_t readLOBBlock(DataFileSet* set, SessionContext& ctx, uint32_t file, uint32_t block);
 uint32_t readLOBRDBA(DataFileSet* set, SessionContext& ctx, uint32_t rdba);
+// The block through the LOB window without a copy: a pointer into the
+// window, good until the next read through it; null when the block cannot
+// be read or the session has no usable LOB window (readLOBBlock then).
+const unsigned char* peekLOBBlock(DataFileSet* set, const SessionContext& ctx, uint32_t file,
+                                  uint32_t block);
 // One block, served from the data window when it holds it, otherwise read
 // alone without touching any window; returns the bytes read.
 uint32_t readSingleBlock(DataFileSet* set, SessionContext& ctx, uint32_t file, uint32_t block);

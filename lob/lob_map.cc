@@ -74,22 +74,49 @@ bool decimalField(const std::string& line, int k, uint32_t max, uint32_t& value)
   return true;
 }
 
-// The LOB id field of a map line matches the wanted id text.
-bool lineHasLobId(const std::string& line, const char* lobIdText) {
-  size_t start, length;
-  if (!lineField(line, 1, start, length) || length < kLobIdTextSize) return false;
-  return line.compare(start, kLobIdTextSize, lobIdText, kLobIdTextSize) == 0;
+// Reads the lines of a lookup from a bucket's text: whole lines, a line
+// longer than a lookup takes is passed over whole so that its tail never
+// reads as a line of its own. False at the end or at a line too short to
+// be a map line; otherwise the line is [start, start + length).
+bool nextLookupLine(const std::string& text, size_t& pos, size_t& start, size_t& length) {
+  for (;;) {
+    if (pos >= text.size()) return false;
+    const size_t end = text.find('\n', pos);
+    const size_t next = end == std::string::npos ? text.size() : end + 1;
+    start = pos;
+    length = next - pos;
+    pos = next;
+    if (length > kLookupLineMax) continue;
+    return length >= kLookupLineMin;
+  }
 }
 
-// Reads the lines of a lookup: whole lines, a line longer than a lookup
-// takes is passed over whole so that its tail never reads as a line of its
-// own. False at end of file or at a line too short to be a map line.
-bool readLookupLine(FILE* in, std::string& line) {
-  for (;;) {
-    if (!readWholeLine(in, line)) return false;
-    if (line.size() > kLookupLineMax) continue;
-    return line.size() >= kLookupLineMin;
+// The bucket read from its stream once, its lines filed by LOB id.
+const LobBucketLines& bucketLines(FILE* in, LobBucketLines& b) {
+  if (b.read) return b;
+  b.read = true;
+  rewind(in);
+  char chunk[8192];
+  size_t n;
+  while ((n = fread(chunk, 1, sizeof chunk, in)) > 0) b.text.append(chunk, n);
+  std::string line;
+  size_t start, length;
+  for (size_t pos = 0; nextLookupLine(b.text, pos, start, length);) {
+    line.assign(b.text, start, length);
+    size_t field, fieldLength;
+    if (!lineField(line, 1, field, fieldLength) || fieldLength < kLobIdTextSize) continue;
+    b.lines[line.substr(field, kLobIdTextSize)].emplace_back(start, length);
   }
+  return b;
+}
+
+// The lines of the LOB id in its bucket, in file order; null when none.
+const std::vector<std::pair<size_t, size_t>>* lobLines(FILE* in, LobBucketLines& b,
+                                                       const char* lobIdText) {
+  if (in == nullptr) return nullptr;
+  const LobBucketLines& lines = bucketLines(in, b);
+  const auto it = lines.lines.find(std::string(lobIdText, kLobIdTextSize));
+  return it == lines.lines.end() ? nullptr : &it->second;
 }
 
 void splitIntoBuckets(const char* mapPath, void (*bucketPath)(int, char*, size_t)) {
@@ -119,10 +146,11 @@ void splitIntoBuckets(const char* mapPath, void (*bucketPath)(int, char*, size_t
   fclose(in);
 }
 
-void closeStreams(FILE** streams) {
+void closeStreams(FILE** streams, LobBucketLines* lines) {
   for (int i = 0; i < kLobBuckets; i++) {
     if (streams[i] != nullptr) fclose(streams[i]);
     streams[i] = nullptr;
+    lines[i] = LobBucketLines{};
   }
 }
 
@@ -257,8 +285,8 @@ void openLobHashMap(LobHashMap& map) {
 }
 
 void closeLobHashMap(LobHashMap& map) {
-  closeStreams(map.blockBuckets);
-  closeStreams(map.indexBuckets);
+  closeStreams(map.blockBuckets, map.blockLines);
+  closeStreams(map.indexBuckets, map.indexLines);
 }
 
 bool openLobMaps(LobHashMap& map) {
@@ -280,12 +308,12 @@ void readLobBlockMap(LobHashMap& map, const char* lobIdText) {
   for (uint32_t p = 0; p < map.pageCount && p < kLobPages; p++) map.pages[p] = LobPage{};
   map.pageCount = 0;
   if (lobIdText == nullptr || strnlen(lobIdText, kLobIdTextSize) < kLobIdTextSize) return;
-  FILE* in = map.blockBuckets[getLobBucket(lobIdText)];
-  if (in == nullptr) return;
-  rewind(in);
+  const uint32_t b = getLobBucket(lobIdText);
+  const auto* found = lobLines(map.blockBuckets[b], map.blockLines[b], lobIdText);
+  if (found == nullptr) return;
   std::string line;
-  while (readLookupLine(in, line)) {
-    if (!lineHasLobId(line, lobIdText)) continue;
+  for (const auto& [start, length] : *found) {
+    line.assign(map.blockLines[b].text, start, length);
     uint32_t page, version, file, block, blocks;
     if (!decimalField(line, 2, 0xFFFFFFFFu, page) || !decimalField(line, 3, 0xFFFFFFFFu, version) ||
         !decimalField(line, 4, 0xFFFE, file) || !decimalField(line, 5, 0xFFFFFFFFu, block) ||
@@ -307,12 +335,12 @@ void readLobIndexMap(LobHashMap& map, const char* lobIdText) {
   map.fullBlocks = 0xFFFFFFFFu;
   map.lastLength = 0;
   if (lobIdText == nullptr || strnlen(lobIdText, kLobIdTextSize) < kLobIdTextSize) return;
-  FILE* in = map.indexBuckets[getLobBucket(lobIdText)];
-  if (in == nullptr) return;
-  rewind(in);
+  const uint32_t b = getLobBucket(lobIdText);
+  const auto* found = lobLines(map.indexBuckets[b], map.indexLines[b], lobIdText);
+  if (found == nullptr) return;
   std::string line;
-  while (readLookupLine(in, line)) {
-    if (!lineHasLobId(line, lobIdText)) continue;
+  for (const auto& [start, length] : *found) {
+    line.assign(map.indexLines[b].text, start, length);
     uint32_t full, last;
     if (!decimalField(line, 2, 0xFFFFFFFFu, full) || !decimalField(line, 3, 0xFFFFFFFFu, last))
       continue;

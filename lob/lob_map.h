@@ -20,6 +20,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/session_context.h"
 #include "format/lob_layout.h"
@@ -75,6 +79,15 @@ struct LobPage {
   uint32_t version = 0;
 };
 
+// What a lookup reads of one bucket: its text and, per LOB id text, where
+// its lines are, in file order, up to the first line too short to be a map
+// line (where every lookup stops).
+struct LobBucketLines {
+  bool read = false;
+  std::string text;
+  std::unordered_map<std::string, std::vector<std::pair<size_t, size_t>>> lines;
+};
+
 // The LOB map of one interpreter: the map text, the 200 bucket streams, the
 // page table of the last block map lookup and the result of the last index
 // map lookup.
@@ -82,6 +95,10 @@ struct LobHashMap {
   FILE* text = nullptr;
   FILE* blockBuckets[kLobBuckets] = {};
   FILE* indexBuckets[kLobBuckets] = {};
+  // A bucket is read from its stream once, at its first lookup, and looked
+  // up in memory afterwards; closing the buckets forgets what was read.
+  LobBucketLines blockLines[kLobBuckets];
+  LobBucketLines indexLines[kLobBuckets];
   std::unique_ptr<LobPage[]> pages = std::make_unique<LobPage[]>(kLobPages);
   uint32_t pageCount = 0;      // highest page found + 1; 0 when none
   uint32_t fullBlocks = 0xFFFFFFFFu;  // 0xFFFFFFFF (-1): not found

@@ -35,6 +35,7 @@
 #include <vector>
 
 #include "core/session_context.h"
+#include "datafile/block_tally.h"
 
 // One extent of an extent list: the data object id (0 = no extent), the
 // relative file number, the first block number and the number of blocks.
@@ -44,37 +45,6 @@ struct UnloadExtent {
   uint32_t block = 0;
   uint32_t blocks = 0;
 };
-
-// Why a block an extent map or extent list names could not be read.
-enum UnreadableCause : uint8_t {
-  kUnreadableNoFile = 0,   // its file is not in the open set
-  kUnreadableBeyondEnd,    // it lies past the end of its file
-  kUnreadableReadFailed,   // the read failed or came back short
-  kUnreadableChecksum,     // BLOCK_CHECK rejected its checksum
-  kUnreadableCauses,
-};
-constexpr int kUnreadableExamples = 4;
-
-// The account of one unload, kept while the session's blockTally points at
-// it: every block the extent maps and extent lists named (each once), and
-// those that could not be read, by cause, with the first few of each as
-// relative file and block number. Blocks that read but hold no rows, and
-// blocks the user marked corrupt or to be skipped, are not unreadable.
-struct BlockTally {
-  uint64_t named = 0;
-  uint64_t unreadable[kUnreadableCauses] = {};
-  uint32_t exampleFile[kUnreadableCauses][kUnreadableExamples] = {};
-  uint32_t exampleBlock[kUnreadableCauses][kUnreadableExamples] = {};
-  // Address ranges [first, end) already read through an extent list, so
-  // that the segment header's extents read after it add only the rest.
-  std::vector<std::pair<uint64_t, uint64_t>> listed;
-  bool skipListed = false;  // set while the segment header's extents are read
-};
-uint64_t unreadableBlocks(const BlockTally& tally);
-// "Warning: N of M blocks could not be read; rows stored in them are
-// missing." when any block could not be read, and with VERBOSE one line per
-// cause with its count and first blocks. Prints nothing otherwise.
-void printBlockTally(FILE* out, const BlockTally& tally, bool verbose);
 
 // Decodes the block in the session buffer when it is a type 6 block of OBJD:
 // table data and, when indexBlocks is set, index blocks.

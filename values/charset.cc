@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cerrno>
+#include <cstring>
+#include <string>
 #include <vector>
 
 
@@ -418,8 +420,7 @@ iconv_t open_national_converter(uint16_t charset, uint16_t nlsCharset, uint8_t* 
   const bool utf8 = nlsCharset == kUtf8Id;
   *sourceUtf8 = utf8 ? 1 : 0;
   const char* from = utf8 ? "UTF-8" : "UTF-16BE";
-  const char* to = iconv_charset_name(charset);
-  if (charset == kUs7AsciiId || charset == kAl32Utf8Id || to == nullptr) to = "UTF-8";
+  const char* to = national_target_name(charset);
   iconv_t cv = iconv_open(to, from);
   if (cv == reinterpret_cast<iconv_t>(-1)) cv = iconv_open("UTF-8", from);
   return cv;
@@ -495,4 +496,147 @@ bool is_valid_ucs2be_string(const unsigned char* bytes, size_t length) {
     if (!plausibleUcs2Unit((bytes[i] << 8) | bytes[i + 1])) return false;
   }
   return true;
+}
+
+namespace {
+
+bool nameHas(const char* name, const char* part) {
+  std::string n;
+  for (const char* p = name; *p; p++)
+    if (*p != '-' && *p != '_') n.push_back(static_cast<char>(std::toupper(static_cast<unsigned char>(*p))));
+  return n.find(part) != std::string::npos;
+}
+
+// Bytes of the source character the converter rejected at p.
+size_t rejectedLength(TextSource source, const unsigned char* p, size_t left) {
+  size_t n = 1;
+  switch (source) {
+    case TextSource::kUtf16: n = 2; break;
+    case TextSource::kUtf32: n = 4; break;
+    case TextSource::kUtf8:
+      while (n < left && n < 4 && (p[n] & 0xC0) == 0x80) n++;
+      break;
+    case TextSource::kBytes: break;
+  }
+  return n < left ? n : left;
+}
+
+void putReplacement(TextStream& s, size_t& used) {
+  if (s.out.size() - used < s.replacementLength) s.out.resize(s.out.size() * 2 + s.replacementLength);
+  memcpy(s.out.data() + used, s.replacement, s.replacementLength);
+  used += s.replacementLength;
+  s.replaced++;
+}
+
+}  // namespace
+
+TextSource textSourceOf(const char* iconvName) {
+  if (iconvName == nullptr) return TextSource::kBytes;
+  if (nameHas(iconvName, "UTF16") || nameHas(iconvName, "UCS2") ||
+      nameHas(iconvName, "UNICODE"))
+    return TextSource::kUtf16;
+  if (nameHas(iconvName, "UTF32") || nameHas(iconvName, "UCS4")) return TextSource::kUtf32;
+  if (nameHas(iconvName, "UTF8")) return TextSource::kUtf8;
+  return TextSource::kBytes;
+}
+
+void setTextStream(TextStream& s, iconv_t converter, TextSource source, const char* target) {
+  s.converter = converter;
+  s.source = source;
+  s.replacement[0] = '?';
+  s.replacementLength = 1;
+  s.pendingLength = 0;
+  if (converter == reinterpret_cast<iconv_t>(-1) || target == nullptr) return;
+  iconv_t probe = iconv_open(target, "UTF-8");
+  if (probe == reinterpret_cast<iconv_t>(-1)) return;
+  char fffd[] = "\xEF\xBF\xBD";
+  char* in = fffd;
+  size_t inLeft = 3;
+  char buffer[sizeof s.replacement];
+  char* dst = buffer;
+  size_t dstLeft = sizeof buffer;
+  if (iconv(probe, &in, &inLeft, &dst, &dstLeft) != static_cast<size_t>(-1) && inLeft == 0 &&
+      iconv(probe, nullptr, nullptr, &dst, &dstLeft) != static_cast<size_t>(-1) &&
+      dst > buffer) {
+    s.replacementLength = static_cast<size_t>(dst - buffer);
+    memcpy(s.replacement, buffer, s.replacementLength);
+  }
+  iconv_close(probe);
+}
+
+void beginTextStream(TextStream& s) {
+  s.pendingLength = 0;
+  if (s.converter != reinterpret_cast<iconv_t>(-1))
+    iconv(s.converter, nullptr, nullptr, nullptr, nullptr);
+}
+
+size_t convertTextPiece(TextStream& s, const unsigned char* bytes, size_t length,
+                        const unsigned char** out) {
+  *out = bytes;
+  if (s.converter == reinterpret_cast<iconv_t>(-1)) return length;
+  if (length == 0) return 0;
+  if (s.out.size() < 2 * length + 64) s.out.resize(2 * length + 64);
+  const unsigned char* src = bytes;
+  size_t inLeft = length;
+  if (s.pendingLength > 0) {
+    s.joined.assign(s.pending, s.pending + s.pendingLength);
+    s.joined.insert(s.joined.end(), bytes, bytes + length);
+    src = s.joined.data();
+    inLeft = s.joined.size();
+    s.pendingLength = 0;
+  }
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(src));
+  size_t used = 0;
+  while (inLeft > 0) {
+    char* dst = s.out.data() + used;
+    size_t dstLeft = s.out.size() - used;
+    const size_t rc = iconv(s.converter, &in, &inLeft, &dst, &dstLeft);
+    used = static_cast<size_t>(dst - s.out.data());
+    if (rc != static_cast<size_t>(-1)) break;
+    const int error = errno;
+    if (error == E2BIG) {
+      s.out.resize(s.out.size() * 2);
+    } else if (error == EINVAL && inLeft < sizeof s.pending) {
+      // A character cut by the end of the piece: it waits for the next one.
+      memcpy(s.pending, in, inLeft);
+      s.pendingLength = inLeft;
+      break;
+    } else {
+      putReplacement(s, used);
+      const size_t skip = rejectedLength(s.source, reinterpret_cast<unsigned char*>(in), inLeft);
+      in += skip;
+      inLeft -= skip;
+    }
+  }
+  *out = reinterpret_cast<const unsigned char*>(s.out.data());
+  return used;
+}
+
+size_t finishTextStream(TextStream& s, const unsigned char** out) {
+  *out = nullptr;
+  if (s.converter == reinterpret_cast<iconv_t>(-1)) return 0;
+  if (s.out.size() < 64) s.out.resize(64);
+  size_t used = 0;
+  if (s.pendingLength > 0) putReplacement(s, used);
+  s.pendingLength = 0;
+  for (;;) {
+    char* dst = s.out.data() + used;
+    size_t dstLeft = s.out.size() - used;
+    const size_t rc = iconv(s.converter, nullptr, nullptr, &dst, &dstLeft);
+    used = static_cast<size_t>(dst - s.out.data());
+    if (rc != static_cast<size_t>(-1) || errno != E2BIG) break;
+    s.out.resize(s.out.size() * 2);
+  }
+  *out = reinterpret_cast<const unsigned char*>(s.out.data());
+  return used;
+}
+
+const char* national_target_name(uint16_t charset) {
+  const char* to = iconv_charset_name(charset);
+  if (charset == kUs7AsciiId || charset == kAl32Utf8Id || to == nullptr) to = "UTF-8";
+  return to;
+}
+
+bool is_utf8_database_charset(uint16_t charset) {
+  return charset == kUtf8Id || charset == kAl32Utf8Id;
 }

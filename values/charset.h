@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 struct OraCharset {
   const char* name;
@@ -62,3 +63,49 @@ uint64_t iconv_national_convert(FILE* stream, iconv_t converter, bool sourceUtf8
 // ASCII, or a CJK ideograph. Empty text is valid, odd lengths are not.
 bool is_valid_ucs2le_string(const unsigned char* bytes, size_t length);
 bool is_valid_ucs2be_string(const unsigned char* bytes, size_t length);
+
+// ---- text converted piece by piece (LOB values) ----
+//
+// A value that arrives in pieces (LOB blocks, extent list pieces) is
+// converted as one text: the bytes of a character cut at the end of a piece
+// wait for the next piece, and a byte sequence that is no character of the
+// source becomes the replacement (U+FFFD in the target, or "?" when the
+// target cannot hold it) while conversion goes on after it.
+
+enum class TextSource : uint8_t { kBytes, kUtf8, kUtf16, kUtf32 };
+
+struct TextStream {
+  iconv_t converter = reinterpret_cast<iconv_t>(-1);  // not owned; -1: bytes as they are
+  TextSource source = TextSource::kBytes;
+  unsigned char replacement[8] = {'?'};
+  size_t replacementLength = 1;
+  unsigned char pending[8] = {};  // the start of a character cut by the piece's end
+  size_t pendingLength = 0;
+  uint64_t replaced = 0;          // replacement characters written, over every value
+  std::vector<char> out;
+  std::vector<unsigned char> joined;
+};
+
+// How many bytes a character of the source named as iconv names it takes
+// when the converter rejects one: UTF-16 and UCS-2 2, UTF-32 and UCS-4 4,
+// UTF-8 its lead byte and continuation bytes, anything else 1.
+TextSource textSourceOf(const char* iconvName);
+// Sets the converter, its source and the replacement: U+FFFD as the target
+// (an iconv name) writes it, else "?".
+void setTextStream(TextStream& s, iconv_t converter, TextSource source, const char* target);
+// Starts a value: nothing pending, the converter in its initial state.
+void beginTextStream(TextStream& s);
+// Converts one piece; *out points at the converted bytes until the next
+// call. Without a converter *out is the piece itself.
+size_t convertTextPiece(TextStream& s, const unsigned char* bytes, size_t length,
+                        const unsigned char** out);
+// Ends a value: a character still cut becomes one replacement; then the
+// target's closing sequence, if it has one.
+size_t finishTextStream(TextStream& s, const unsigned char** out);
+
+// The iconv name of the character set national text is converted to when no
+// ICONV_NCHAR/ICONV_NCLOB is set (as open_national_converter chooses it).
+const char* national_target_name(uint16_t charset);
+// True for the multi-byte database character sets AL32UTF8 and UTF8, whose
+// CLOBs are stored as AL16UTF16.
+bool is_utf8_database_charset(uint16_t charset);

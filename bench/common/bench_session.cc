@@ -1,10 +1,14 @@
 #include "bench/common/bench_session.h"
 
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <cstdio>
+
+#include "cli/interpreter.h"
 
 double now() {
   timespec t;
@@ -41,4 +45,17 @@ int openBenchSession(HarnessSession& s, const std::string& config, uint32_t bloc
   const int rc = openHarnessSession(s, cfg, blockSize, kDefaultCacheSize, 0);
   if (cfg != nullptr) fclose(cfg);
   return rc;
+}
+
+pid_t startInterpreter(const std::string& dir, const std::string& commands,
+                       const std::string& logPath) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  if (chdir(dir.c_str()) != 0) _exit(2);
+  const int log = open(logPath.c_str(), O_CREAT | O_TRUNC | O_WRONLY, 0644);
+  if (log < 0 || dup2(log, 1) < 0) _exit(2);
+  FILE* in = fmemopen(const_cast<char*>(commands.data()), commands.size(), "r");
+  const int rc = runZUT(in);
+  fflush(stdout);
+  _exit(rc);
 }

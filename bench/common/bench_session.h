@@ -3,6 +3,8 @@
 // and a session opened on a configuration file the way OPEN opens it.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,3 +24,9 @@ std::string makeBenchDir(const char* prefix);
 // of the default size. Returns 0, or 1 when the file cannot be read or a data
 // file does not open; closeHarnessSession releases the session either way.
 int openBenchSession(HarnessSession& s, const std::string& config, uint32_t blockSize);
+
+// Starts a child process that runs the interpreter in dir on the commands,
+// its standard output going to logPath, and ends with its exit status.
+// Returns its pid, or -1 when it could not be started.
+pid_t startInterpreter(const std::string& dir, const std::string& commands,
+                       const std::string& logPath);

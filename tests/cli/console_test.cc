@@ -61,11 +61,17 @@ class Terminal {
     if (at != std::string::npos) from_ = at + text.size();
     return got;
   }
+  // The exit status, or -1 when the program has not ended within 20 s.
   int exitStatus() {
     int status = -1;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    for (int i = 0; i < 200; i++) {
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      usleep(100 * 1000);
+    }
+    return -1;
   }
 
  private:
@@ -92,6 +98,7 @@ TEST(Console, EditingAndHistoryAcrossSessions) {
   t.waitFor("ZUT> ");
   t.type("\x1b[A\x1b[A\r");  // Up twice: the line before EXIT in the last session
   t.waitFor("Current MAXCHAINS is : 77");
+  t.waitFor("ZUT> ");
   t.type("\x03");  // Ctrl-C at the prompt leaves as EXIT does
   EXPECT_EQ(0, t.exitStatus());
 }

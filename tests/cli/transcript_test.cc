@@ -118,7 +118,7 @@ TEST(Transcript, SetHelpAndCurrentLines) {
                        "ZUT>   BYTE_ORDER can only be BIG, LITTLE\n"
                        "  Current BYTE_ORDER is : BIG\n"
                        "ZUT>   CLOB_EDIAN can only be BIG, LITTLE\n"
-                       "  Current CLOB_EDIAN is : LITTLE\n"
+                       "  Current CLOB_EDIAN is : BIG\n"
                        "ZUT>   Current DELETED_ROW is : TRUE\n"
                        "ZUT>   COMMITED_ONLY can only be TRUE, FALSE\n"
                        "  Current COMMITED_ONLY is : FALSE\n"

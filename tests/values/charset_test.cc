@@ -87,3 +87,71 @@ TEST(CharsetTable, ListingFourPerLine) {
 }
 
 }  // namespace
+
+// ---- text converted piece by piece ----
+
+namespace {
+
+// The converted text of the pieces bytes[0, cut) and bytes[cut, end).
+std::string inTwoPieces(TextStream& s, const std::string& bytes, size_t cut) {
+  std::string out;
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const unsigned char* got = nullptr;
+  beginTextStream(s);
+  size_t n = convertTextPiece(s, p, cut, &got);
+  out.append(reinterpret_cast<const char*>(got), n);
+  n = convertTextPiece(s, p + cut, bytes.size() - cut, &got);
+  out.append(reinterpret_cast<const char*>(got), n);
+  n = finishTextStream(s, &got);
+  if (n > 0) out.append(reinterpret_cast<const char*>(got), n);
+  return out;
+}
+
+struct StreamCase {
+  const char* from;
+  const char* to;
+  std::string source;  // bytes in `from`
+  std::string want;    // bytes in `to`
+  uint64_t replaced;
+};
+
+}  // namespace
+
+TEST(TextStream, NoCutSplitsACharacterAndBadBytesSpoilOnlyThemselves) {
+  const std::string fffd = "\xEF\xBF\xBD";
+  const StreamCase cases[] = {
+      // a, e acute, U+1F600 (a surrogate pair), b
+      {"UTF-16BE", "UTF-8", std::string("\0a\0\xE9\xD8\x3D\xDE\x00\0b", 10),
+       "a\xC3\xA9\xF0\x9F\x98\x80" "b", 0},
+      {"UTF-16LE", "UTF-8", std::string("a\0\xE9\0\x3D\xD8\x00\xDE" "b\0", 10),
+       "a\xC3\xA9\xF0\x9F\x98\x80" "b", 0},
+      // a lone low surrogate between two characters
+      {"UTF-16BE", "UTF-8", std::string("\0a\xDC\x00\0b", 6), "a" + fffd + "b", 1},
+      // an odd last byte is a character cut for good
+      {"UTF-16BE", "UTF-8", std::string("\0a\0", 3), "a" + fffd, 1},
+      // UTF-8 to Latin-1: no U+FFFD there, so "?"
+      {"UTF-8", "ISO-8859-1", "x\xC3\xA9\xFFy", "x\xE9?y", 1},
+  };
+  for (const StreamCase& c : cases) {
+    iconv_t cv = iconv_open(c.to, c.from);
+    ASSERT_NE(reinterpret_cast<iconv_t>(-1), cv);
+    TextStream s;
+    setTextStream(s, cv, textSourceOf(c.from), c.to);
+    for (size_t cut = 0; cut <= c.source.size(); cut++) {
+      s.replaced = 0;
+      EXPECT_EQ(c.want, inTwoPieces(s, c.source, cut)) << c.from << " cut at " << cut;
+      EXPECT_EQ(c.replaced, s.replaced) << c.from << " cut at " << cut;
+    }
+    iconv_close(cv);
+  }
+}
+
+TEST(TextStream, WithoutAConverterThePieceIsItself) {
+  TextStream s;
+  const std::string bytes("\xFF\x00z", 3);
+  EXPECT_EQ(bytes, inTwoPieces(s, bytes, 1));
+  EXPECT_EQ(TextSource::kUtf16, textSourceOf("ucs-2le"));
+  EXPECT_EQ(TextSource::kUtf32, textSourceOf("UTF32"));
+  EXPECT_EQ(TextSource::kUtf8, textSourceOf("utf8"));
+  EXPECT_EQ(TextSource::kBytes, textSourceOf("ISO-8859-1"));
+}

@@ -117,33 +117,6 @@ bool encodeInterval(uint32_t type, const std::string& text, OracleBytes& out) {
   return true;
 }
 
-// UTF-8 text as AL16UTF16 (UTF-16 big-endian, surrogate pairs above
-// U+FFFF); false for bytes that are not UTF-8.
-bool encodeUtf16(const std::string& text, OracleBytes& out) {
-  out.clear();
-  for (size_t i = 0; i < text.size();) {
-    const unsigned char lead = static_cast<unsigned char>(text[i]);
-    const size_t n = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (n == 0 || i + n > text.size()) return false;
-    uint32_t cp = n == 1 ? lead : lead & (0xFF >> (n + 1));
-    for (size_t k = 1; k < n; k++) {
-      const unsigned char c = static_cast<unsigned char>(text[i + k]);
-      if ((c & 0xC0) != 0x80) return false;
-      cp = cp << 6 | (c & 0x3F);
-    }
-    i += n;
-    if (cp >= 0x10000) {
-      cp -= 0x10000;
-      const uint32_t high = 0xD800 + (cp >> 10), low = 0xDC00 + (cp & 0x3FF);
-      out.insert(out.end(), {static_cast<uint8_t>(high >> 8), static_cast<uint8_t>(high),
-                             static_cast<uint8_t>(low >> 8), static_cast<uint8_t>(low)});
-    } else {
-      out.insert(out.end(), {static_cast<uint8_t>(cp >> 8), static_cast<uint8_t>(cp)});
-    }
-  }
-  return true;
-}
-
 bool decodeHex(const std::string& text, OracleBytes& out) {
   if (text.size() % 2 != 0) return false;
   out.clear();

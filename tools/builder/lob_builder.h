@@ -62,4 +62,61 @@ IndexBlockPlan lobIndexLeafPlan(uint32_t objd, const std::vector<LobIndexEntry>&
 int addLobIndexLeaf(FileImage& f, uint32_t block, uint32_t objd,
                     const std::vector<LobIndexEntry>& entries);
 
+// ---- LOB values ----
+
+// A value stored out of line, one LOB block per page (pages 0, 1, ...):
+// fullBlocks blocks are full, the last holds lastLength bytes (1 ... room;
+// an empty value has no block). blocks lists the blocks written.
+struct StoredLob {
+  uint32_t fullBlocks = 0;
+  uint32_t lastLength = 0;
+  std::vector<uint32_t> blocks;
+};
+// Writes the value in LOB blocks first, first + 1, ... of the file.
+StoredLob addLobValue(FileImage& f, uint32_t first, uint32_t objd, const LobId& id,
+                      const std::vector<uint8_t>& value, uint8_t type = kLobBlockClob,
+                      uint32_t version = 1, uint32_t firstPage = 0);
+
+// Blocks an extent list names hold their bytes from offset 128 up to the tail.
+size_t lobListPayloadRoom(uint32_t blockSize);
+// Writes the value into LOB blocks first, first + 1, ... in the extent list
+// layout; returns the blocks written.
+std::vector<uint32_t> addLobListValue(FileImage& f, uint32_t first, uint32_t objd,
+                                      const std::vector<uint8_t>& value);
+
+// The LOB locator a row holds. Bytes 0-9: 00 54 00 01, a byte, the flags
+// byte (0x04: in-row information follows), 00 00, and 00 02 for a CLOB or
+// 00 01 for a BLOB; 10-19 the LOB id; 20-21 the locator length minus 20
+// (big-endian); 22 the LOB flags F; then by form:
+//   kFixed      (F 0x05 or 0x09)  N (4) at 24, L (2) at 28, K at 35, data at 36
+//   kSized      (F 0x08)          s at 26, N (s) at 27, L (2), K, data
+//   kExtentList (F 0x00)          0x1F + b at 26, total (b) at 28, s, N (s),
+//                                 then entries: flag, RDBA (4), count (1, or
+//                                 2 when the flag has 0x20)
+//   kMapsOnly                     the flags byte without 0x04, and 16 zero bytes
+// All numbers big-endian. Fields that do not fit their width are cut.
+struct LobExtentSpec {
+  uint32_t rdba = 0;
+  uint32_t blocks = 0;
+  bool wide = false;  // 2-byte count, flag 0x20
+};
+struct LocatorPlan {
+  enum Form : uint8_t { kFixed, kSized, kExtentList, kMapsOnly } form = kFixed;
+  bool blob = false;
+  LobId id{};
+  uint8_t lobFlags = 0x09;          // F as written (kSized: 0x08, kExtentList: 0x00)
+  uint8_t kind = 1;                 // K
+  uint32_t fullBlocks = 0;          // N (entries - 1 for an extent list)
+  uint32_t length = 0;              // L, or the total length of an extent list
+  uint8_t sizeWidth = 4;            // s
+  uint8_t totalWidth = 4;           // b
+  std::vector<uint8_t> data;        // K = 1: the value
+  std::vector<LobExtentSpec> extents;
+};
+std::vector<uint8_t> encodeLocator(const LocatorPlan& plan);
+// Shorthands: an inline value (kFixed, K = 1, L its length) and a value in
+// the block map (kFixed with F 0x05, K = 2, N and L of the stored value).
+LocatorPlan inlineLocator(const LobId& id, const std::vector<uint8_t>& value, bool blob = false);
+LocatorPlan mappedLocator(const LobId& id, const StoredLob& stored, bool blob = false);
+
 }  // namespace mkdb

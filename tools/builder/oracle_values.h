@@ -44,3 +44,7 @@ OracleBytes encodeOracleIntervalDS(int32_t days, int32_t hours, int32_t minutes,
 // BINARY_FLOAT (4 bytes) and BINARY_DOUBLE (8 bytes).
 OracleBytes encodeOracleBinaryFloat(float value);
 OracleBytes encodeOracleBinaryDouble(double value);
+
+// UTF-8 text as AL16UTF16 (UTF-16 big-endian, surrogate pairs above
+// U+FFFF); false for bytes that are not UTF-8.
+bool encodeUtf16(const std::string& text, OracleBytes& out);

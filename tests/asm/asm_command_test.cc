@@ -78,8 +78,14 @@ TEST(AsmFiles, ConfigurationBeforeGroupAndDisksAreNeverOutputs) {
   AsmDemo d(AsmLayout{});
   const RunResult r = runZut(d.dir.path(),
                              "OPEN asm.cfg\nASM OPEN disks.lst\nUNLOAD TABLE SCOTT.DEPT TO d.txt;\n"
-                             "UNLOAD TABLE SCOTT.DEPT TO disk1.img;\nASM LIST TO disk0.img\nEXIT\n");
+                             "UNLOAD TABLE SCOTT.DEPT TO disk1.img;\nASM LIST TO disk0.img\n"
+                             "CHECK\nDESC SCOTT.EMP\nSCAN EXTENT\nUNLOAD TABLE SCOTT.EMP TO e.txt;\nEXIT\n");
   EXPECT_EQ(rowsOf(d.table("DEPT")), d.dir.read("d.txt"));
+  // Through the extent list SCAN EXTENT wrote from the blocks in ASM.
+  EXPECT_NE(std::string::npos, d.dir.read("ZUTDICT/ZUTEXT.TXT").find(std::to_string(d.table("EMP").dataObjId)));
+  EXPECT_EQ(rowsOf(d.table("EMP")), d.dir.read("e.txt"));
+  // Identified when the group opened: CHECK lists it.
+  EXPECT_EQ(1u, countOf(r.out, "Y    4    4 a2   8192        511        4     0 +256\n")) << r.out;
   EXPECT_EQ(2u, countOf(r.out, " is an input file of this session; nothing written.\n"));
   const std::vector<uint8_t> disk0 = readWholeFile(d.dir.file("disk0.img"));
   ASSERT_GT(disk0.size(), 4096u);
@@ -142,6 +148,12 @@ TEST(AsmCommands, AddDisks) {
   EXPECT_NE(std::string::npos, out.find("    9        3  4096                               blank.img\n")) << out;
   EXPECT_NE(std::string::npos, out.find("f1b1disk = 0, f1b1au = 2, score=256,")) << out;
   EXPECT_NE(std::string::npos, out.find("file=(1,0,2,1), disk=(2,0,2,2), alias=(6,0,2,6)\n")) << out;
+  // Only a disk that does not hold the directory: F1B1 stays unknown.
+  const std::string alone =
+      dated(runZut(dir.path(), "ASM ADD DISK 1 PATH " + g.disks[1].path + "\nASM LIST\nEXIT\n").out);
+  EXPECT_NE(std::string::npos, alone.find("\nf1b1disk = 65535, f1b1au = -1, score=0, compat=0x0b200000\n"
+                                          "file=(-1,65535,-1,0), disk=(-1,65535,-1,0), alias=(-1,65535,-1,0)\n"))
+      << alone;
 }
 
 // SET: each option, the refusals of sizes that cannot work, and buffers

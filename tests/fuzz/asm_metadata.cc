@@ -4,8 +4,8 @@
 // blocks. The disk group is opened afresh each run, listed, the file looked
 // up and read block by block; nothing may crash and the work stays bounded.
 //
-// Input: byte 0 bit 0 big-endian metadata; the rest XORed, byte by byte,
-// into the four regions laid end to end.
+// Input: byte 0 bit 0 big-endian metadata; then groups of four bytes, each
+// a region (low two bits), an offset in it (16 bits) and a byte XORed there.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -83,10 +83,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Scratch& s = *scratch;
   const int order = data[0] & 1;
   std::vector<uint8_t> disk[2] = {s.base[order][0], s.base[order][1]};
-  size_t i = 1;
-  for (const Region& r : kRegions)
-    for (uint64_t k = 0; k < r.length && i < size; k++, i++)
-      if (r.offset + k < disk[r.disk].size()) disk[r.disk][r.offset + k] ^= data[i];
+  for (size_t i = 1; i + 4 <= size; i += 4) {
+    const Region& r = kRegions[data[i] & 3];
+    const uint64_t at = r.offset + (static_cast<uint64_t>(data[i + 1] << 8 | data[i + 2]) % r.length);
+    if (at < disk[r.disk].size()) disk[r.disk][at] ^= data[i + 3];
+  }
   for (int d = 0; d < 2; d++) {
     FILE* out = fopen(s.paths[d].c_str(), "wb");
     if (out == nullptr) return 0;

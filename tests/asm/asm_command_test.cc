@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/support/asm_fixture.h"
+#include "tools/builder/system_db.h"
 
 namespace {
 
@@ -301,6 +302,50 @@ TEST(AsmFiles, BlockSizeThatDoesNotDivideTheAU) {
   EXPECT_NE(std::string::npos,
             r.out.find("  +256 cannot be read: block size 8192 does not divide the ASM AU size 1000000.\n"))
       << r.out;
+}
+
+}  // namespace
+
+namespace {
+
+// The dictionary built from a SYSTEM file stored in ASM (big-endian
+// metadata), then a demo table unloaded by name from the file beside it.
+TEST(AsmFiles, DictionaryBuildFromAsm) {
+  TempDir dir;
+  const mkdb::DemoDatabase demo = mkdb::buildDemoDatabase(dir.path());
+  mkdb::SystemFileOptions o;
+  o.path = dir.file("system01.dbf");
+  mkdb::SystemDatabase sys;
+  ASSERT_TRUE(mkdb::buildSystemDatabase(demo.dictionary, o, sys));
+  ASSERT_EQ(0, mkdb::writeDataFile(sys.file));
+  ASSERT_EQ(0, mkdb::writeDataFile(demo.files.at(0)));
+  mkdb::AsmGroup g = mkdb::asmGroup(dir.path(), 2, 0, 1u << 20, 64);
+  std::vector<std::vector<uint8_t>> contents;
+  uint32_t firstAU = 8;
+  for (const char* name : {"system01.dbf", "users01.dbf"}) {
+    contents.push_back(readWholeFile(dir.file(name)));
+    mkdb::AsmFile f;
+    f.number = 256 + static_cast<uint32_t>(g.files.size());
+    f.size = contents.back().size();
+    f.extents = mkdb::spreadExtents(g, f.size, firstAU);
+    f.directSlots = 3;
+    f.indirectAUs = {{1, firstAU - 1}};
+    firstAU += static_cast<uint32_t>(f.extents.size()) + 1;
+    g.files.push_back(f);
+    ASSERT_EQ(0, remove(dir.file(name).c_str()));
+  }
+  ASSERT_EQ(0, mkdb::writeAsmGroup(g));
+  for (size_t i = 0; i < g.files.size(); i++)
+    ASSERT_EQ(0, mkdb::writeAsmFileBytes(g, g.files[i], 0, contents[i]));
+  ASSERT_EQ(0, mkdb::writeAsmDiskList(g, dir.file("disks.lst")));
+  dir.write("asm.cfg", "+256\n+257\n");
+  const RunResult r = runZut(dir.path(), "ASM OPEN disks.lst\nOPEN asm.cfg\nUNLOAD TABLE DICT$;\n"
+                                         "UNLOAD TABLE SCOTT.EMP TO emp.txt;\nEXIT\n");
+  EXPECT_EQ(0, r.status);
+  EXPECT_EQ(sys.expected.users, dir.read("ZUTDICT/ZUTUSR.TXT"));
+  EXPECT_EQ(sys.expected.objects, dir.read("ZUTDICT/ZUTOBJ.TXT"));
+  EXPECT_EQ(sys.expected.tables, dir.read("ZUTDICT/ZUTTAB.TXT"));
+  EXPECT_EQ(mkdb::demoTableText(*demo.table("EMP")), dir.read("emp.txt")) << r.out;
 }
 
 }  // namespace

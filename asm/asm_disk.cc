@@ -127,7 +127,7 @@ template <class Visit>
 void forEachCachedBlock(const ASMDiskGroup& g, Visit visit) {
   const ASMCache& c = g.auCache;
   if (g.blockSize == 0) return;
-  for (uint64_t b = 0; (b + 1) * g.blockSize <= g.auSize; b++)
+  for (uint64_t b = 0; (b + 1) * g.blockSize <= g.auSize && b < kASMMaxBlocksPerAU; b++)
     visit(static_cast<uint32_t>(b), c.buffer + b * g.blockSize, static_cast<size_t>(g.blockSize));
 }
 

@@ -24,6 +24,8 @@ constexpr uint32_t kASMDefaultAUSize = 1048576;
 constexpr uint32_t kASMMaxAUSize = 0x7D8EFFF;
 constexpr uint32_t kASMMaxBlockSize = 32768;
 constexpr int kASMPolicyLevels = 4;
+// Block indexes within an AU are 16-bit: AUs are walked that far at most.
+constexpr uint32_t kASMMaxBlocksPerAU = 65536;
 
 struct ASMDisk {
   uint16_t number = kASMNoDisk;

@@ -46,7 +46,7 @@ uint32_t indirectCount(const unsigned char* b, size_t n) {
 template <class Visit>
 void forEachBlockOf(const ASMDiskGroup& g, const ASMCache& c, Visit visit) {
   if (g.blockSize == 0 || c.buffer == nullptr) return;
-  for (uint64_t j = 0; (j + 1) * g.blockSize <= g.auSize; j++)
+  for (uint64_t j = 0; (j + 1) * g.blockSize <= g.auSize && j < kASMMaxBlocksPerAU; j++)
     if (!visit(static_cast<uint32_t>(j), c.buffer + j * g.blockSize, static_cast<size_t>(g.blockSize)))
       return;
 }
@@ -181,6 +181,10 @@ void getASMFileEntry(ASMDiskGroup* group, ASMFileHandle& h, uint32_t want) {
     if (searchDirectoryAU(g, h, e.disk, e.au, want)) return;
   }
   uint32_t visited = direct;
+  // An AU just searched is not searched again (damaged extent lists may
+  // name one AU many times).
+  uint16_t lastDisk = kASMNoDisk;
+  uint32_t lastAU = kASMNoAU;
   for (uint32_t s = direct; s < used && visited < extents && visited < kMaxDirectoryExtents; s++) {
     const ASMExtent slot = getASMFileExtent(d, n, s);
     if (readDiskGroupEX(g, slot.disk, slot.au) == 0) continue;
@@ -194,6 +198,9 @@ void getASMFileEntry(ASMDiskGroup* group, ASMFileHandle& h, uint32_t want) {
       for (uint32_t l = 0; l < count && visited < extents && visited < kMaxDirectoryExtents; l++) {
         const ASMExtent e = getASMFileExtent(b, bn, l);
         visited++;
+        if (e.disk == lastDisk && e.au == lastAU) continue;
+        lastDisk = e.disk;
+        lastAU = e.au;
         if (searchDirectoryAU(g, h, e.disk, e.au, want)) {
           found = true;
           return false;

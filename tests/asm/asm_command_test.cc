@@ -349,3 +349,23 @@ TEST(AsmFiles, DictionaryBuildFromAsm) {
 }
 
 }  // namespace
+
+namespace {
+
+// A member disk whose header was wiped, brought in with ADD under its
+// number: read with the group's sizes, so the rows on it come back; a list
+// file that cannot be opened is said.
+TEST(AsmCommands, AddADiskWithAWipedHeader) {
+  AsmDemo d(AsmLayout{});
+  FILE* disk1 = fopen(d.group.disks[1].path.c_str(), "r+b");
+  ASSERT_NE(nullptr, disk1);
+  ASSERT_EQ(4096u, fwrite(std::string(4096, '\0').data(), 1, 4096, disk1));
+  ASSERT_EQ(0, fclose(disk1));
+  d.dir.write("one.lst", d.group.disks[0].path + "\n");
+  const RunResult r = runZut(d.dir.path(), "ASM OPEN nolist.lst\nASM OPEN one.lst\nASM ADD DISK 1 PATH disk1.img\n"
+                                           "OPEN asm.cfg\nUNLOAD TABLE SCOTT.EMP TO emp.txt;\nEXIT\n");
+  EXPECT_NE(std::string::npos, r.out.find("Cannot open disk list file (nolist.lst)!\n"));
+  EXPECT_EQ(rowsOf(d.table("EMP")), d.dir.read("emp.txt")) << r.out;
+}
+
+}  // namespace

@@ -48,14 +48,18 @@ std::vector<uint8_t> dumpedBytes(const std::string& out) {
 // with the rows the builder wrote, for every layout.
 TEST(AsmFiles, TablesStoredInAsmUnloadExactly) {
   const AsmLayout layouts[] = {
-      {2, 1, 1, 60, 0, false, 0, 0},  // little-endian metadata, direct extents
-      {3, 0, 1, 1, 1, true, 0, 0},    // big-endian, indirect blocks, a stale copy
-      {2, 0, 1, 2, 1, false, 2, 2},   // variable extents across indirect blocks
-      {1, 1, 4, 60, 0, false, 0, 0},  // 4 MiB AUs
+      {2, 1, 1024, 60, 0, false, 0, 0},  // little-endian metadata, direct extents
+      {3, 0, 1024, 1, 1, true, 0, 0},    // big-endian, indirect blocks, a stale copy
+      // 64 KiB AUs: the tables' blocks lie in extents listed by indirect
+      // blocks (one extent each, a stale copy after the first), or in
+      // variable extents.
+      {3, 0, 64, 0, 1, true, 0, 0},
+      {2, 1, 64, 2, 3, false, 4, 2},
+      {1, 1, 4096, 60, 0, false, 0, 0},  // 4 MiB AUs
   };
   for (const AsmLayout& l : layouts) {
     SCOPED_TRACE(testing::Message() << "disks " << l.disks << " order " << int(l.byteOrder)
-                                    << " au " << l.auMB << " direct " << l.directSlots);
+                                    << " au " << l.auKB << " direct " << l.directSlots);
     AsmDemo d(l);
     const mkdb::DemoTable& dept = d.table("DEPT");
     const std::string input = d.openCommands() + "OPEN asm.cfg\n" +
@@ -204,7 +208,7 @@ TEST(AsmCommands, SetOptionsAndRefusals) {
   EXPECT_EQ(zutBanner() + expected, r.out);
   // 4 MiB AUs read after the size was set (and the buffers grew with it).
   AsmLayout big;
-  big.auMB = 4;
+  big.auKB = 4096;
   AsmDemo d(big);
   const RunResult u = runZut(d.dir.path(), "ASM SET AU_SIZE 1\nASM SET AU_SIZE 4\nASM OPEN disks.lst\n"
                                            "OPEN asm.cfg\nUNLOAD TABLE SCOTT.DEPT TO d.txt;\nEXIT\n");

@@ -18,7 +18,7 @@
 struct AsmLayout {
   int disks = 2;
   uint8_t byteOrder = 1;     // of the ASM metadata: 0 big, 1 little
-  uint32_t auMB = 1;
+  uint32_t auKB = 1024;
   uint32_t directSlots = 60;
   uint32_t perIndirect = 0;  // extents per indirect block (0: as many as fit)
   bool staleCopy = false;
@@ -41,14 +41,21 @@ struct AsmDemo {
     db = mkdb::buildDemoDatabase(dir.path());
     EXPECT_EQ(0, mkdb::writeDemoDatabase(db, dir.path(), "plain.cfg"));
     const std::vector<uint8_t> bytes = readWholeFile(dir.file("users01.dbf"));
-    group = mkdb::asmGroup(dir.path(), l.disks, l.byteOrder, l.auMB << 20, 64);
+    group = mkdb::asmGroup(dir.path(), l.disks, l.byteOrder, l.auKB << 10, 256);
+    // Small AUs hold fewer directory entries: the directory grows to reach
+    // file 256.
+    const uint32_t perAU = group.auSize / group.blockSize;
+    for (uint32_t au = 900; group.directory.extents.size() * perAU <= 256; au++)
+      group.directory.extents.push_back({0, au});
     mkdb::AsmFile f;
     f.number = 256;
     f.size = bytes.size();
     f.extents = mkdb::spreadExtents(group, bytes.size(), 8, sizes());
     f.directSlots = l.directSlots;
     f.perIndirectBlock = l.perIndirect;
-    f.indirectAUs = {{0, 5}, {0, 6}};
+    // Indirect extent blocks in the last AUs of disk 0.
+    const uint32_t lastAU = (256u << 20) / group.auSize - 1;
+    for (uint32_t k = 0; k < 8; k++) f.indirectAUs.push_back({0, lastAU - k});
     f.staleCopy = l.staleCopy;
     f.staleTarget = {0, 7};  // an AU of zeros
     group.files.push_back(f);
@@ -65,7 +72,7 @@ struct AsmDemo {
   }
   // The ASM commands that set the group up as the builder laid it out.
   std::string openCommands() const {
-    std::string s = "ASM SET AU_SIZE " + std::to_string(layout.auMB) + "\nASM OPEN disks.lst\n";
+    std::string s = "ASM SET AU_SIZE " + std::to_string(layout.auKB << 10) + "\nASM OPEN disks.lst\n";
     if (layout.laterCount)
       s += "ASM EXTENT LEVEL 1 AU " + std::to_string(layout.firstLast) +
            " COUNT 1\nASM EXTENT LEVEL 2 AU 100000 COUNT " + std::to_string(layout.laterCount) + "\n";

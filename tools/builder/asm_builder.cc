@@ -181,7 +181,11 @@ int writeAsmGroup(const AsmGroup& g) {
   const uint32_t perAU = g.auSize / g.blockSize;
   std::map<uint32_t, const AsmFile*> files;
   files[1] = &g.directory;
-  for (const AsmFile& f : g.files) files[f.number] = &f;
+  for (const AsmFile& f : g.files) {
+    files[f.number] = &f;
+    // A file whose entry no directory extent holds cannot be written.
+    if (f.number >= g.directory.extents.size() * perAU) status = 1;
+  }
   for (size_t x = 0; x < g.directory.extents.size() && status == 0; x++) {
     for (uint32_t j = 0; j < perAU; j++) {
       const uint32_t number = static_cast<uint32_t>(x * perAU + j);

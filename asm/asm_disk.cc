@@ -207,7 +207,10 @@ void openDiskGroup(FILE* out, ASMDiskGroup& g, const char* listPath) {
     }
     ASMDisk& d = g.disks[g.diskCount];
     initASMDisk(d);
-    if (!openDiskStream(d, line)) continue;
+    if (!openDiskStream(d, line)) {
+      fprintf(out, "Cannot open disk %s: %s\n", line, strerror(errno));
+      continue;
+    }
     if (!readDiskHeader(g, d)) {
       closeDisk(d);
       fprintf(out, "Invalid Disk : %s\n", line);
@@ -228,12 +231,15 @@ void openDiskGroup(FILE* out, ASMDiskGroup& g, const char* listPath) {
   findSystemFiles(g);
 }
 
-void openDiskGroupDisk(FILE*, ASMDiskGroup& g, uint16_t number, const char* path,
+void openDiskGroupDisk(FILE* out, ASMDiskGroup& g, uint16_t number, const char* path,
                        uint32_t sizeMB) {
   if (g.diskCount < kASMMaxDisks) {
     ASMDisk& d = g.disks[g.diskCount];
     initASMDisk(d);
-    if (!openDiskStream(d, path)) return;
+    if (!openDiskStream(d, path)) {
+      fprintf(out, "Cannot open disk %s: %s\n", path, strerror(errno));
+      return;
+    }
     if (readDiskHeader(g, d)) {
       takeDiskHeader(g, d);
       const uint32_t f1b1 = getASMDiskF1B1(g.blockCache.buffer, g.blockSize);

@@ -87,10 +87,11 @@ void initASMDisk(ASMDisk& d);
 ASMDiskGroup* newDiskGroup();
 void deleteDiskGroup(ASMDiskGroup* g);
 
-// Opens every disk named in a disk list file; messages go to out.
+// Opens every disk named in a disk list file; messages (a disk that cannot
+// be opened, one whose first block is no disk header) go to out.
 void openDiskGroup(FILE* out, ASMDiskGroup& g, const char* listPath);
 // Adds one disk under the given number (ASM ADD); size 0: from the header,
-// else from the device.
+// else from the device. Says when the disk cannot be opened.
 void openDiskGroupDisk(FILE* out, ASMDiskGroup& g, uint16_t number, const char* path,
                        uint32_t sizeMB);
 

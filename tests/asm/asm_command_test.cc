@@ -130,7 +130,8 @@ TEST(AsmCommands, OpenAndListInBothByteOrders) {
     ASSERT_EQ(0, chmod(dir.file("disks.lst").c_str(), 0444));
     const RunResult r = runZut(dir.path(), "ASM LIST\nASM OPEN disks.lst\nASM LIST\nEXIT\n");
     EXPECT_EQ(zutBanner() + "ZUT> <date><date>ZUT> <date>Invalid Disk : " + dir.file("zero.img") +
-                  "\nInvalid Disk : " + dir.file("short.img") + "\n<date>ZUT> <date>" +
+                  "\nInvalid Disk : " + dir.file("short.img") + "\nCannot open disk " + dir.file("gone.img") +
+                  ": No such file or directory\n<date>ZUT> <date>" +
                   listing(g, dir.path(), 256) + "<date>ZUT> ",
               dated(r.out));
   }
@@ -149,6 +150,7 @@ TEST(AsmCommands, AddDisks) {
                       g.disks[1].path + "\nASM ADD DISK 9 PATH blank.img\nASM ADD DISK 12 PATH gone.img\n"
                       "ASM ADD DISK 5\nASM LIST\nEXIT\n");
   const std::string out = dated(r.out);
+  EXPECT_NE(std::string::npos, out.find("Cannot open disk gone.img: No such file or directory\n")) << out;
   EXPECT_NE(std::string::npos, out.find("Total Disks = 3, ausize=1048576, blksize=4096\n")) << out;
   EXPECT_NE(std::string::npos, out.find("    9        3  4096                               blank.img\n")) << out;
   EXPECT_NE(std::string::npos, out.find("f1b1disk = 0, f1b1au = 2, score=256,")) << out;

@@ -9,8 +9,9 @@
 #include <cstring>
 #include <vector>
 
-#include "format/block_layout.h"
+#include "asm/asm_disk.h"
 #include "datafile/block_reader.h"
+#include "format/block_layout.h"
 
 namespace {
 
@@ -99,6 +100,51 @@ bool openDBFile(DataFileSet& set, ASMDiskGroup* group) {
     e.fd = fileno(e.file);
   }
   return allOpened;
+}
+
+int warnUnreadableASMFiles(const SessionContext& ctx) {
+  const ASMDiskGroup* g = ctx.diskGroups;
+  if (ctx.fileSet == nullptr || g == nullptr || ctx.blockSize == 0) return 0;
+  if (g->auSize % ctx.blockSize == 0) return 0;
+  int n = 0;
+  for (int p = 0; p < ctx.fileSet->count; p++) {
+    const DataFileEntry& e = ctx.fileSet->entries[p];
+    if (e.asmHandle == nullptr) continue;
+    printf("  %s cannot be read: block size %u does not divide the ASM AU size %u.\n", e.name,
+           ctx.blockSize, g->auSize);
+    n++;
+  }
+  return n;
+}
+
+int reattachASMFiles(SessionContext& ctx) {
+  if (ctx.fileSet == nullptr) return 0;
+  DataFileSet& set = *ctx.fileSet;
+  int found = 0;
+  bool gained = false;
+  for (int p = 0; p < set.count; p++) {
+    DataFileEntry& e = set.entries[p];
+    if (e.name[0] != '+') continue;
+    const uint32_t number = leadingDecimal(e.name + 1);
+    const bool had = e.asmHandle != nullptr;
+    if (e.asmHandle == nullptr) e.asmHandle = new ASMFileHandle;
+    initASMFileHandle(*e.asmHandle);
+    getASMFileEntry(ctx.diskGroups, *e.asmHandle, number);
+    if (e.asmHandle->fileNumber != number) {
+      delete e.asmHandle;
+      e.asmHandle = nullptr;
+      continue;
+    }
+    found++;
+    if (!had) {
+      checkFileStatus(ctx, p);
+      gained = true;
+    }
+  }
+  if (gained) buildFileIndex(set);
+  if (ctx.dataCache != nullptr) emptyReadAheadCache(*ctx.dataCache);
+  if (ctx.lobCache != nullptr) emptyReadAheadCache(*ctx.lobCache);
+  return found;
 }
 
 void closeDBFile(DataFileSet& set) {

@@ -88,6 +88,15 @@ void removeEntry(DataFileSet& set, int p, FileHeaderLayout* headers = nullptr);
 int leaveOutSameFiles(DataFileSet& set);
 int leaveOutRepeatedFileNumbers(DataFileSet& set, FileHeaderLayout* headers);
 
+// Says, one line each, which "+N" entries cannot be read because the
+// session block size does not divide the disk group's AU size; returns how
+// many.
+int warnUnreadableASMFiles(const SessionContext& ctx);
+// After the disk group changed (ASM OPEN, ADD, a new F1B1): looks every
+// "+N" entry up again, identifies the entries that gained a file, rebuilds
+// the index and empties the data window. Returns the "+N" entries found.
+int reattachASMFiles(SessionContext& ctx);
+
 // Rebuilds the file-number index from the entries.
 void buildFileIndex(DataFileSet& set);
 // Entry position of relative file number rfn through the last-hit node and

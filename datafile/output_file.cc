@@ -4,12 +4,16 @@
 
 #include <cerrno>
 
+#include "asm/asm_disk.h"
 #include "datafile/data_file_set.h"
 
 bool isSessionInput(const SessionContext& ctx, const char* path) {
   if (path == nullptr || path[0] == 0 || ctx.fileSet == nullptr) return false;
   struct stat target;
   if (stat(path, &target) != 0) return false;  // a file that does not exist is no input
+  if (isDiskGroupMember(ctx.diskGroups, static_cast<uint64_t>(target.st_dev),
+                        static_cast<uint64_t>(target.st_ino)))
+    return true;
   const DataFileSet& set = *ctx.fileSet;
   if (set.configKnown && static_cast<uint64_t>(target.st_dev) == set.configDevice &&
       static_cast<uint64_t>(target.st_ino) == set.configInode)

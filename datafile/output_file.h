@@ -1,8 +1,8 @@
 // Files the tool writes. Every command that creates or truncates a file
 // (unload outputs and their scripts, listings, samples, scan maps,
 // dictionary files) goes through createOutputFile, which refuses any file
-// that is one of the session's inputs: an open data file or the open
-// configuration file, compared by device and inode so that another name, a
+// that is one of the session's inputs: an open data file, a disk of the open
+// ASM disk group or the open configuration file, compared by device and inode so that another name, a
 // symbolic link or a hard link of the same file is refused too.
 #pragma once
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "asm/asm_disk.h"
 #include "core/bytes.h"
 
 void startSession(SessionContext& ctx, SessionResources& r, uint32_t blockSize,
@@ -19,11 +20,16 @@ void startSession(SessionContext& ctx, SessionResources& r, uint32_t blockSize,
   ctx.corruptList = &r.corrupt;
   ctx.skipList = &r.skip;
   ctx.fileSet = r.set.get();
+  r.diskGroup = newDiskGroup();
+  ctx.diskGroups = r.diskGroup;
 }
 
 void endSession(SessionContext& ctx, SessionResources& r) {
   if (r.set != nullptr) closeDBFile(*r.set);
   r.set.reset();
+  deleteDiskGroup(r.diskGroup);
+  r.diskGroup = nullptr;
+  ctx.diskGroups = nullptr;
   freeReadAheadCache(r.data);
   freeReadAheadCache(r.lob);
   free(ctx.blockBuffer);
@@ -94,6 +100,7 @@ int openSessionFiles(SessionContext& ctx, FILE* config, bool adoptHeaderLayout) 
   std::vector<FileHeaderLayout> headers(set.count);
   for (int p = 0; p < set.count; p++) headers[p] = findFileHeader(set, ctx.diskGroups, p);
   leftOut += leaveOutRepeatedFileNumbers(set, headers.data());
+  warnUnreadableASMFiles(ctx);
   if (leftOut > 0) result |= kOpenLeftOut;
   if (adoptHeaderLayout) adoptFirstHeader(ctx, set, headers);
   warnHeaderMismatches(ctx, set, headers);

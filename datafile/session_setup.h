@@ -18,9 +18,10 @@ struct SessionResources {
   std::unique_ptr<DataFileSet> set;
   ReadAheadCache data, lob;
   RdbaList corrupt, skip;
+  ASMDiskGroup* diskGroup = nullptr;  // the one ASM disk-group context
 };
 
-// Points ctx at r's empty file set, its two read-ahead windows (windowBytes
+// Points ctx at r's empty file set, an empty ASM disk group, its two read-ahead windows (windowBytes
 // each) and its lists, and gives ctx a zeroed block buffer of blockSize bytes
 // (freed by endSession, or by whoever replaces it).
 void startSession(SessionContext& ctx, SessionResources& r, uint32_t blockSize,

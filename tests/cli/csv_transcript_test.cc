@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/support/demo_fixture.h"
+#include "tests/support/lob_db.h"
 
 namespace {
 
@@ -42,13 +43,14 @@ void addOddText(mkdb::DemoDatabase& db) {
                 {"5", "plain"}});
 }
 
-// The fields of a CSV file as Python's csv module reads them.
+// The fields of a CSV file as Python's csv module reads them, byte for byte
+// (read as Latin-1, every byte is one character).
 Rows readCsv(const TempDir& dir, const std::string& name) {
   dir.write("read_csv.py",
             "import csv, sys\n"
-            "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+            "with open(sys.argv[1], newline='', encoding='latin-1') as f:\n"
             "    for row in csv.reader(f):\n"
-            "        print(' '.join('=' + v.encode('utf-8').hex() for v in row))\n");
+            "        print(' '.join('=' + v.encode('latin-1').hex() for v in row))\n");
   const std::string cmd = "cd '" + dir.path() + "' && python3 read_csv.py '" + name +
                           "' > read_csv.out";
   EXPECT_EQ(0, system(cmd.c_str())) << "python3 could not read " << name;
@@ -119,6 +121,36 @@ TEST(TextOutput, ValuesHoldingTagsAreCountedAndFieldsAdmitTheLongestValue) {
        {"\"L\"    CHAR(" + std::to_string(kLong.size()) + ") ", std::string("\"R\"    CHAR(4000) "),
         std::string("\"N\"    CHAR(24) "), std::string("\"V\"    CHAR(200) ")})
     EXPECT_NE(std::string::npos, ctl.find(clause)) << clause << "\n" << ctl;
+}
+
+// LOB values in CSV are always enclosed, their quotes doubled: an inline
+// CLOB, one in LOB blocks, a BLOB in hexadecimal, NULL and an empty CLOB.
+TEST(CsvOutput, LobValuesAreQuotedWhole) {
+  TempDir dir;
+  LobDb db(dir, 8192, 0);
+  const std::string inlineText = "in \"line\", with\r\nbreaks";
+  const Bytes outOfLine = [] {
+    std::string t;
+    for (int i = 0; i < 2000; i++) t += "a,\"b\"\n";
+    return Bytes(t.begin(), t.end());
+  }();
+  const mkdb::LobId stored = db.newId();
+  const mkdb::StoredLob s = db.store(stored, outOfLine);
+  db.row(mkdb::encodeLocator(mkdb::inlineLocator(db.newId(), Bytes(inlineText.begin(), inlineText.end()))),
+         "", mkdb::encodeLocator(mkdb::inlineLocator(db.newId(), Bytes{0xAB, 0x22}, true)), "");
+  db.row(mkdb::encodeLocator(mkdb::mappedLocator(stored, s)), "", std::nullopt, "");
+  db.row(mkdb::encodeLocator(mkdb::inlineLocator(db.newId(), Bytes{})), "", std::nullopt, "");
+  db.write(dir);
+  const RunResult r = runLobSession(
+      dir, "SET OUTPUT_STYLE CSV\nUNLOAD OBJECT 7001 COLUMN NUMBER CLOB BLOB TO lobs.csv;\n");
+  EXPECT_NE(std::string::npos, r.out.find("Sucessfully unload 3 rows ...")) << r.out;
+  const Rows rows = readCsv(dir, "lobs.csv");
+  ASSERT_EQ(3u, rows.size());
+  EXPECT_EQ((std::vector<std::string>{"1", inlineText, "\xab\x22"}), rows[0]);
+  ASSERT_EQ(3u, rows[1].size());
+  EXPECT_TRUE(rows[1][1] == asText(outOfLine)) << rows[1][1].size() << " bytes";
+  EXPECT_EQ((std::vector<std::string>{"3", "", ""}), rows[2]);
+  EXPECT_NE(std::string::npos, dir.read("lobs.csv").find("\n3,\"\",\n")) << "empty CLOB is \"\"";
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include "asm/asm_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <vector>
 
@@ -51,6 +54,40 @@ void forEachBlockOf(const ASMDiskGroup& g, const ASMCache& c, Visit visit) {
       return;
 }
 
+// True when AU au begins before the end of the disk (of the device or
+// image as it is, whatever its header says).
+bool isAUOnDisk(ASMDiskGroup& g, uint16_t disk, uint32_t au) {
+  const ASMDisk* d = findASMDisk(g, disk);
+  if (d == nullptr || d->stream == nullptr || d->auSize == 0) return false;
+  struct stat st;
+  if (fstat(d->fd, &st) != 0) return false;
+  uint64_t end = static_cast<uint64_t>(st.st_size);
+  if (S_ISBLK(st.st_mode)) {
+    const off64_t e = lseek64(d->fd, 0, SEEK_END);
+    end = e > 0 ? static_cast<uint64_t>(e) : 0;
+  }
+  return static_cast<uint64_t>(au) * d->auSize < end;
+}
+
+// Each full metadata block of AU (disk, au): from cache c when the AU was
+// loaded into it whole (loaded), else one by one from the disk into a
+// buffer of their own. A failed AU load (a damaged sector, a disk cut
+// short) is no failure of its own: the blocks that still read are looked
+// at. An AU that begins past the end of its disk is passed over at once.
+template <class Visit>
+void forEachBlockOfAU(ASMDiskGroup& g, const ASMCache& c, bool loaded, uint16_t disk,
+                      uint32_t au, Visit visit) {
+  if (loaded) return forEachBlockOf(g, c, visit);
+  if (g.blockSize == 0 || !isAUOnDisk(g, disk, au)) return;
+  std::vector<unsigned char> block(g.blockSize);
+  for (uint64_t j = 0; (j + 1) * g.blockSize <= g.auSize && j < kASMMaxBlocksPerAU; j++) {
+    if (readDiskGroup(g, disk, au, static_cast<uint32_t>(j), block.data(), g.blockSize) !=
+        g.blockSize)
+      continue;
+    if (!visit(static_cast<uint32_t>(j), block.data(), static_cast<size_t>(g.blockSize))) return;
+  }
+}
+
 void emptyWindow(ASMFileHandle& h) {
   for (int i = 0; i < kASMExtentWindow; i++) h.extentNumber[i] = kASMNoExtent;
 }
@@ -66,9 +103,9 @@ void storeExtent(ASMFileHandle& h, uint32_t e, uint16_t disk, uint32_t au) {
 // (the handle then points at it).
 bool searchDirectoryAU(ASMDiskGroup& g, ASMFileHandle& h, uint16_t disk, uint32_t au,
                        uint32_t want) {
-  if (readDiskGroupAU(g, disk, au) == 0) return false;
+  const bool loaded = readDiskGroupAU(g, disk, au) != 0;
   bool found = false;
-  forEachBlockOf(g, g.auCache, [&](uint32_t j, const unsigned char* b, size_t n) {
+  forEachBlockOfAU(g, g.auCache, loaded, disk, au, [&](uint32_t j, const unsigned char* b, size_t n) {
     if (getASMBlockType(b, n) != kASMTypeFileDirectory) return true;
     const uint32_t number = getASMBlockNumber(b, n);
     if (number == 0 || number != want) return true;
@@ -187,11 +224,12 @@ void getASMFileEntry(ASMDiskGroup* group, ASMFileHandle& h, uint32_t want) {
   uint32_t lastAU = kASMNoAU;
   for (uint32_t s = direct; s < used && visited < extents && visited < kMaxDirectoryExtents; s++) {
     const ASMExtent slot = getASMFileExtent(d, n, s);
-    if (readDiskGroupEX(g, slot.disk, slot.au) == 0) continue;
+    const bool loaded = readDiskGroupEX(g, slot.disk, slot.au) != 0;
     // The indirect AU stays in the second AU cache while the directory AUs
     // it names pass through the first.
     bool found = false;
-    forEachBlockOf(g, g.exCache, [&](uint32_t, const unsigned char* b, size_t bn) {
+    forEachBlockOfAU(g, g.exCache, loaded, slot.disk, slot.au,
+                     [&](uint32_t, const unsigned char* b, size_t bn) {
       if (getASMBlockType(b, bn) != kASMTypeIndirectExtents || getASMObjectNumber(b, bn) != 1)
         return true;
       const uint32_t count = indirectCount(b, bn);
@@ -234,8 +272,9 @@ void readFileExtentCache(ASMDiskGroup& g, ASMFileHandle& h, uint32_t w) {
   uint64_t R = direct, taken = direct;
   for (uint32_t s = direct; s < used && taken < N && R + 1 < E; s++) {
     const ASMExtent slot = getASMFileExtent(d, n, s);
-    if (readDiskGroupAU(g, slot.disk, slot.au) == 0) continue;
-    forEachBlockOf(g, g.auCache, [&](uint32_t, const unsigned char* b, size_t bn) {
+    const bool loaded = readDiskGroupAU(g, slot.disk, slot.au) != 0;
+    forEachBlockOfAU(g, g.auCache, loaded, slot.disk, slot.au,
+                     [&](uint32_t, const unsigned char* b, size_t bn) {
       if (taken >= N || R + 1 >= E) return false;
       if (getASMBlockType(b, bn) != kASMTypeIndirectExtents ||
           getASMObjectNumber(b, bn) != h.fileNumber)

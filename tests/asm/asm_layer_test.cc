@@ -132,6 +132,22 @@ TEST(AsmLayer, DirectorySearchAndReadsAcrossBoundaries) {
   EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + 8192, d.pattern.begin() + 7 * 8192));
 }
 
+// A directory AU that cannot be read whole (the disk ends inside it) is
+// still searched block by block: file 256's entry, in its first block, is
+// found.
+TEST(AsmLayer, DirectoryAUReadShortIsSearchedBlockByBlock) {
+  Disks d;
+  ASSERT_EQ(0, truncate(d.group.disks[1].path.c_str(), (3u << 20) + 8192));
+  Group s;
+  FILE* null = fopen("/dev/null", "w");
+  openDiskGroup(null, *s.g, d.dir.file("disks.lst").c_str());
+  fclose(null);
+  EXPECT_EQ(0u, readDiskGroupAU(*s.g, 1, 3));
+  auto h = handleFor(s.g, 256);
+  EXPECT_EQ(256u, h->fileNumber);
+  EXPECT_EQ(3u, h->au);
+}
+
 // A short AU read at the end of a disk overwrites the cache's buffer: the
 // AU cached before must not be served from it afterwards.
 TEST(AsmLayer, FailedReadEmptiesTheCache) {

@@ -7,6 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
+#include "cli/unload_args.h"
 #include "datafile/block_reader.h"
 #include "values/charset.h"
 
@@ -70,6 +71,7 @@ const char* const kSettingLines[] = {
     "  TRANS_OFFSET   ITL list offset for block dumps (0: from the block)",
     "  TRANS_COUNT    ITL entries for block dumps (0: from the block)",
     "  VERBOSE        0 | 1: more detail while working (0)",
+    "  PARALLEL       unload processes, 1 - 64; 0: one per online core (1)",
     "  HEAD_SIZE      kept per file: the second word of a configuration line (0)",
 };
 
@@ -246,6 +248,14 @@ void runSetCommand(ZUTState& st) {
       else ctx.outputStyle = static_cast<uint8_t>(v);
     }
     printf("  Current %s is : %s\n", "OUTPUT_STYLE", kStyles[ctx.outputStyle < 3 ? ctx.outputStyle : 0]);
+  } else if (is("PARALLEL")) {
+    if (has) {
+      bool fits = false;
+      const uint64_t v = decimalArgument(val.c_str(), kMaxParallel, &fits);
+      if (!fits) printf("  PARALLEL can only be 0 (one per core) to %d\n", kMaxParallel);
+      else user.parallel = static_cast<uint8_t>(v);
+    }
+    printf("  Current %s is : %u\n", "PARALLEL", user.parallel);
   } else if (is("CSV_HEADER")) {
     if (has) {
       int v = twoWay(val, "ON", "OFF");

@@ -33,6 +33,7 @@
 #include "values/guess_field.h"
 #include "rows/text_output.h"
 #include "unload/unload_drivers.h"
+#include "unload/unload_parallel.h"
 #include "unload/unload_segment.h"
 #include "scan/extent_scan.h"
 
@@ -232,6 +233,37 @@ void writeCsvHeaderLine(ZUTState& st, FILE* out, const std::vector<std::string>&
   if (!header.empty()) writeCsvHeader(out, ctx, header);
 }
 
+// The worker processes of this unload: PARALLEL n, else SET PARALLEL (0:
+// one per online core). One process when the rows go to the screen, with
+// LIMIT (the row count decides where to stop), ROW_ADDRESS, LOB values
+// written into files of their own, or an output that is not a file.
+int unloadWorkers(const ZUTState& st, const UnloadArgs& args, FILE* out) {
+  int n = args.parallel >= 0 ? args.parallel : st.user.parallel;
+  if (n == 0) n = onlineCores();
+  const SessionContext& ctx = st.ctx;
+  if (n <= 1 || out == stdout || ctx.rowLimit != kNoRowLimit || ctx.rowAddress ||
+      ctx.lobStorage == 1)
+    return 1;
+  // The pieces lie beside the output: a device or pipe gets one process.
+  struct stat s;
+  if (fstat(fileno(out), &s) != 0 || !S_ISREG(s.st_mode)) return 1;
+  return n;
+}
+
+// One segment, by one process or several; false when a worker failed.
+bool unloadOneSegment(ZUTState& st, FILE* out, const char* outName, int workers,
+                      const char* listName, const UnloadSegment& s, uint16_t scanFile,
+                      uint32_t scanBlock) {
+  SessionContext& ctx = st.ctx;
+  const int deleted = st.user.deletedRow & 1, committed = st.user.commitedOnly & 1;
+  if (workers <= 1) {
+    unloadSegment(out, ctx, listName, s, deleted, committed, scanFile, scanBlock);
+    return true;
+  }
+  return unloadSegmentParallel(out, outName, ctx, workers, listName, s, deleted, committed,
+                               scanFile, scanBlock);
+}
+
 bool endsWithDmp(const char* name) {
   const size_t n = strlen(name);
   return n > 4 && strcasecmp(name + n - 4, ".DMP") == 0;
@@ -384,12 +416,14 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
+  const int workers = unloadWorkers(st, args, out);
+  bool workersOk = true;
   for (const UnloadSegment& s : plan) {
-    if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out) || cancelRequested()) break;
+    if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out) || cancelRequested() || !workersOk) break;
     clearProgressLine();
     printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
-    unloadSegment(out, ctx, args.extentList, s, st.user.deletedRow & 1, st.user.commitedOnly & 1,
-                  args.file, args.block);
+    workersOk = unloadOneSegment(st, out, outName, workers, args.extentList, s, args.file,
+                                 args.block);
   }
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
@@ -406,7 +440,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   bool scripts = true;
   if (text != nullptr && args.fileName[0] != 0 && out != stdout)
     scripts = writeTableScripts(st, args, object, column, *desc, *text);
-  finishUnload(st, out, outName, tally, unmapped, text.get(), scripts);
+  finishUnload(st, out, outName, tally, unmapped, text.get(), scripts && workersOk);
 }
 
 void unloadObject(ZUTState& st, const UnloadArgs& args) {
@@ -441,13 +475,14 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
-  unloadSegment(out, ctx, headerGiven ? nullptr : args.extentList, s, st.user.deletedRow & 1,
-                st.user.commitedOnly & 1, args.file, args.block);
+  const bool workersOk = unloadOneSegment(st, out, args.fileName, unloadWorkers(st, args, out),
+                                          headerGiven ? nullptr : args.extentList, s, args.file,
+                                          args.block);
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
   ctx.textOutput = nullptr;
 
-  finishUnload(st, out, args.fileName, tally, unmapped, text.get(), true);
+  finishUnload(st, out, args.fileName, tally, unmapped, text.get(), workersOk);
   ctx.rowLimit = kNoRowLimit;
   ctx.outputStyle = savedStyle;
 }

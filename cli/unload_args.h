@@ -19,6 +19,9 @@ constexpr size_t kMaxAsName = 1023;
 constexpr uint64_t kMinRowLimit = 10;
 constexpr const char* kDefaultExtentList = "ZUTDICT/ZUTEXT.TXT";
 
+// Most worker processes of one unload (PARALLEL, SET PARALLEL).
+constexpr int kMaxParallel = 64;
+
 struct UnloadArgs {
   char table[kMaxTableArgument + 1] = {};
   uint32_t objd = 0;
@@ -31,6 +34,7 @@ struct UnloadArgs {
   char partition[kMaxPartitionName + 1] = {};
   char extentList[kMaxExtentListName + 1] = {};
   char asName[kMaxAsName + 1] = {};
+  int parallel = -1;  // PARALLEL n for this command; -1: SET PARALLEL holds
 };
 
 // Reads the words after UNLOAD. COLUMN, LOB, CHUNK, LIMIT and INDEX go

@@ -20,6 +20,7 @@ struct LobHashMap;
 struct LobReader;
 struct BlockTally;
 struct TextOutput;
+struct BlockShare;
 
 constexpr int kMaxColumns = 1024;
 constexpr int kTagSize = 128;
@@ -120,6 +121,9 @@ struct SessionContext {
   // What a table or object unload learns from the text it writes, and its
   // CSV style (rows/text_output.h); null for other row walks.
   TextOutput* textOutput = nullptr;
+  // The share of a segment's blocks this process reads when several
+  // processes unload one segment (unload/unload_drivers.h); null: all.
+  BlockShare* blockShare = nullptr;
   uint16_t transOffset = 0;      // TRANS_OFFSET
   uint16_t transCount = 0;       // TRANS_COUNT
   iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR
@@ -174,6 +178,7 @@ struct UserSettings {
   uint8_t blockLayoutSet = 0;
   uint8_t fieldTagSet = 0;  // FIELD_TAG was set: CSV separates with it, not ","
   uint8_t csvHeader = 0;    // CSV_HEADER: a first line of column names
+  uint8_t parallel = 1;     // PARALLEL: unload processes; 0 one per online core
   // Tags keep their decoded length so that a NUL byte can be a separator.
   uint16_t fieldTagLength = 1;
   uint16_t recordTagLength = 2;

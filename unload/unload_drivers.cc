@@ -48,9 +48,26 @@ bool readThroughList(const SessionContext& ctx, uint64_t address) {
   return address >= it->first && address < it->second;
 }
 
+// True when the next block the walk would read is in this process's share.
+inline bool inShare(SessionContext& ctx) {
+  BlockShare* s = ctx.blockShare;
+  if (s == nullptr) return true;
+  const uint64_t i = s->next++;
+  return i >= s->begin && i < s->end;
+}
+
 // The blocks of an extent past the end of its file, or of a file that is not
-// open, counted at once (a damaged map may name billions of them).
+// open, counted at once (a damaged map may name billions of them); of a
+// share, only the part in it.
 void tallyMissing(SessionContext& ctx, bool noFile, uint32_t file, uint32_t first, uint64_t count) {
+  if (BlockShare* s = ctx.blockShare) {
+    const uint64_t from = s->next;
+    s->next += count;
+    const uint64_t lo = std::max(from, s->begin), hi = std::min(from + count, s->end);
+    if (lo >= hi) return;
+    first += static_cast<uint32_t>(lo - from);
+    count = hi - lo;
+  }
   if (ctx.blockTally == nullptr || count == 0) return;
   ctx.blockTally->named += count;
   tallyUnreadable(ctx, noFile ? kUnreadableNoFile : kUnreadableBeyondEnd, file, first, count);
@@ -98,6 +115,7 @@ void unloadMapExtent(FILE* stream, SessionContext& ctx, uint32_t objd, int table
   tallyMissing(ctx, highest < 0, file, start + blocks, inFile - blocks);
   for (uint32_t j = 0; j < blocks; j++) {
     if (unloadStopped(stream, ctx)) return;
+    if (!inShare(ctx)) continue;
     const uint32_t rdba = first + j;
     if (!nameBlock(ctx, rdba)) continue;
     if (!readNamedBlock(ctx, readRDBA(ctx.fileSet, ctx, rdba), file, start + j)) continue;
@@ -177,6 +195,7 @@ void printRowByExtent(FILE* stream, SessionContext& ctx, uint32_t objd, int tabl
   tallyMissing(ctx, highest < 0, file, extent.block + blocks, extent.blocks - blocks);
   for (uint32_t k = 0; k < blocks; k++) {
     if (unloadStopped(stream, ctx)) return;
+    if (!inShare(ctx)) continue;
     const uint32_t b = extent.block + k;
     if (!nameBlock(ctx, ownAddress(ctx, file, b))) continue;
     if (!readNamedBlock(ctx, readBlock(ctx.fileSet, ctx, file, b), file, b)) continue;
@@ -195,12 +214,14 @@ void scanTableRows(FILE* stream, SessionContext& ctx, uint32_t objd, int table, 
     FileWalk walk;
     if (!fileWalkEligible(ctx, p, file) || !startFileWalk(ctx, p, walk)) continue;
     if (block != 0 && (file != 0 || ctx.bigfile)) {
+      if (!inShare(ctx)) continue;
       if (!readFileWalkBlock(ctx, walk, block) || matchBlockTail(ctx)) continue;
       unloadBlockRows(stream, ctx, objd, table, deleted, committed);
       continue;
     }
     for (uint64_t b = 2; b <= walk.last; b++) {
       if (limitReached(ctx)) return;
+      if (!inShare(ctx)) continue;
       if (!readFileWalkBlock(ctx, walk, static_cast<uint32_t>(b))) continue;
       if (matchBlockTail(ctx) || getDataType(ctx) != kDataTypeTable) continue;
       unloadBlockRows(stream, ctx, objd, table, deleted, committed, false);

@@ -46,6 +46,16 @@ struct UnloadExtent {
   uint32_t blocks = 0;
 };
 
+// A share of a segment's blocks for one of several unload processes: every
+// walk numbers each block it would read (next), in the same order in every
+// process, and reads only the blocks numbered [begin, end). A share with
+// begin == end reads nothing and only counts the blocks.
+struct BlockShare {
+  uint64_t next = 0;
+  uint64_t begin = 0;
+  uint64_t end = UINT64_MAX;
+};
+
 // Decodes the block in the session buffer when it is a type 6 block of OBJD:
 // table data and, when indexBlocks is set, index blocks.
 void unloadBlockRows(FILE* stream, SessionContext& ctx, uint32_t objd, int table, int deleted,

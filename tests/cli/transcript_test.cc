@@ -99,7 +99,7 @@ TEST(Transcript, SetHelpAndCurrentLines) {
       "SET OUTPUT_STYLE DMP\nSET OUTPUT_STYLE xml\nSET OUTPUT_STYLE csv\nSET CSV_HEADER on\nSET CSV_HEADER 1\nSET BIGFILE yes\nSET BIGFILE 1\n"
       "SET VERBOSE 1\nSET CACHE_SIZE 10\nSET MAXCHAINS 99999999999\nSET TABLESPACE 7\n"
       "SET FIXED_CHARSET\nSET ROW_ADDRESS 1\nSET BLOCK_CHECK 300\nSET TRANS_COUNT 4\n"
-      "EXIT\n");
+      "SET PARALLEL 65\nSET PARALLEL 0\nEXIT\n");
   std::string expect = "ZUT> " + kSetHelp + "ZUT> " + kSetHelp +
                        "ZUT>   Current BLOCK_SIZE is : 6144\n"
                        "ZUT>   Current BLOCK_SIZE is : 6144\n"
@@ -140,6 +140,9 @@ TEST(Transcript, SetHelpAndCurrentLines) {
                        "ZUT>   Current ROW_ADDRESS is : 1\n"
                        "ZUT>   Current BLOCK_CHECK is : 255\n"
                        "ZUT>   Current TRANS_COUNT is : 4\n"
+                       "ZUT>   PARALLEL can only be 0 (one per core) to 64\n"
+                       "  Current PARALLEL is : 1\n"
+                       "ZUT>   Current PARALLEL is : 0\n"
                        "ZUT> ";
   EXPECT_EQ(expect, out);
 }

@@ -1,0 +1,300 @@
+#include "unload/unload_parallel.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "datafile/block_tally.h"
+#include "lob/lob_value.h"
+#include "rows/text_output.h"
+#include "unload/unload_drivers.h"
+
+namespace {
+
+constexpr size_t kPieceBufferSize = 256 * 1024;
+constexpr const char kUnknownTypeLine[] = "Warnings : UNKNOWN column type ";
+
+// What a worker counted, sent to the parent through a pipe.
+struct WorkerResult {
+  int writeError = 0;  // errno of a failed write of its piece, 0 if none
+  uint64_t rows = 0;
+  uint64_t named = 0;
+  uint64_t unreadable[kUnreadableCauses] = {};
+  uint32_t exampleFile[kUnreadableCauses][kUnreadableExamples] = {};
+  uint32_t exampleBlock[kUnreadableCauses][kUnreadableExamples] = {};
+  uint64_t nationalUnmapped = 0;
+  uint64_t taggedValues = 0;
+  uint32_t longest[kMaxColumns] = {};
+  uint64_t lobFilesNotCreated = 0;
+  uint64_t lobFilesNotWritten = 0;
+  uint64_t clobReplaced = 0;
+  uint64_t nclobReplaced = 0;
+};
+
+std::string piecePath(const char* outputPath, int k) {
+  return std::string(outputPath) + ".part" + std::to_string(k);
+}
+
+bool writeAll(int fd, const void* data, size_t n) {
+  const char* p = static_cast<const char*>(data);
+  while (n > 0) {
+    const ssize_t w = write(fd, p, n);
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    p += w;
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+bool readAll(int fd, void* data, size_t n) {
+  char* p = static_cast<char*>(data);
+  while (n > 0) {
+    const ssize_t r = read(fd, p, n);
+    if (r < 0 && errno == EINTR) continue;
+    if (r <= 0) return false;
+    p += r;
+    n -= static_cast<size_t>(r);
+  }
+  return true;
+}
+
+// The worker: its share of the walk into its piece, its messages into its
+// own file, its counts through the pipe. Never returns.
+[[noreturn]] void runWorker(SessionContext& ctx, const std::string& piece, const BlockShare& share,
+                            int resultFd, const char* listName, const UnloadSegment& s,
+                            int deleted, int committed, uint16_t scanFile, uint32_t scanBlock) {
+  WorkerResult* r = new WorkerResult;
+  const int messages = open((piece + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (messages < 0 || dup2(messages, STDOUT_FILENO) < 0) _exit(3);
+  close(messages);
+  FILE* out = fopen(piece.c_str(), "wb");
+  if (out == nullptr) {
+    r->writeError = errno;
+    writeAll(resultFd, r, sizeof *r);
+    _exit(0);
+  }
+  std::vector<char> buffer(kPieceBufferSize);
+  setvbuf(out, buffer.data(), _IOFBF, buffer.size());
+
+  BlockShare mine = share;
+  BlockTally tally;
+  ctx.blockShare = &mine;
+  ctx.blockTally = &tally;
+  const uint64_t rowsBefore = ctx.rowsUnloaded;
+  const uint64_t unmappedBefore = ctx.nationalUnmapped ? *ctx.nationalUnmapped : 0;
+  if (TextOutput* t = ctx.textOutput) {
+    t->taggedValues = 0;
+    memset(t->longest, 0, sizeof t->longest);
+  }
+  LobReader* lobs = ctx.lobReader;
+  if (lobs != nullptr) {
+    lobs->filesNotCreated = lobs->filesNotWritten = 0;
+    lobs->clob.replaced = lobs->nclob.replaced = 0;
+  }
+
+  unloadSegment(out, ctx, listName, s, deleted, committed, scanFile, scanBlock);
+
+  if (fflush(out) != 0 || ferror(out)) r->writeError = errno != 0 ? errno : EIO;
+  if (fclose(out) != 0 && r->writeError == 0) r->writeError = errno;
+  fflush(stdout);
+  r->rows = ctx.rowsUnloaded - rowsBefore;
+  r->named = tally.named;
+  memcpy(r->unreadable, tally.unreadable, sizeof r->unreadable);
+  memcpy(r->exampleFile, tally.exampleFile, sizeof r->exampleFile);
+  memcpy(r->exampleBlock, tally.exampleBlock, sizeof r->exampleBlock);
+  if (ctx.nationalUnmapped) r->nationalUnmapped = *ctx.nationalUnmapped - unmappedBefore;
+  if (const TextOutput* t = ctx.textOutput) {
+    r->taggedValues = t->taggedValues;
+    memcpy(r->longest, t->longest, sizeof r->longest);
+  }
+  if (lobs != nullptr) {
+    r->lobFilesNotCreated = lobs->filesNotCreated;
+    r->lobFilesNotWritten = lobs->filesNotWritten;
+    r->clobReplaced = lobs->clob.replaced;
+    r->nclobReplaced = lobs->nclob.replaced;
+  }
+  _exit(writeAll(resultFd, r, sizeof *r) ? 0 : 4);
+}
+
+// Appends the piece to out (flushed); false when that fails.
+bool appendPiece(FILE* out, const std::string& piece) {
+  const int in = open(piece.c_str(), O_RDONLY);
+  if (in < 0) return false;
+  const int to = fileno(out);
+  bool ok = true;
+  for (;;) {
+    const ssize_t n = copy_file_range(in, nullptr, to, nullptr, 1 << 30, 0);
+    if (n == 0) break;
+    if (n > 0) continue;
+    if (errno == EINTR) continue;
+    // Not possible between these files: copy through a buffer.
+    std::vector<char> buf(1 << 20);
+    for (;;) {
+      const ssize_t r = read(in, buf.data(), buf.size());
+      if (r < 0 && errno == EINTR) continue;
+      if (r == 0) break;
+      if (r < 0 || !writeAll(to, buf.data(), static_cast<size_t>(r))) {
+        ok = false;
+        break;
+      }
+    }
+    break;
+  }
+  close(in);
+  return ok;
+}
+
+// The worker's messages, in order; unknown-type warnings only while their
+// column is below its limit, as one process would have printed them.
+void replayMessages(SessionContext& ctx, const std::string& path) {
+  FILE* f = fopen(path.c_str(), "r");
+  if (f == nullptr) return;
+  char* line = nullptr;
+  size_t size = 0;
+  ssize_t n;
+  const size_t prefix = sizeof kUnknownTypeLine - 1;
+  while ((n = getline(&line, &size, f)) > 0) {
+    if (static_cast<size_t>(n) > prefix && strncmp(line, kUnknownTypeLine, prefix) == 0) {
+      const long column = strtol(line + prefix, nullptr, 10) - 1;
+      if (column >= 0 && column < kMaxColumns) {
+        if (ctx.unknownTypeWarnings[column] >= kUnknownTypeWarnings) continue;
+        ctx.unknownTypeWarnings[column]++;
+      }
+    }
+    fwrite(line, 1, static_cast<size_t>(n), stdout);
+  }
+  free(line);
+  fclose(f);
+}
+
+void addTally(BlockTally& to, const WorkerResult& r) {
+  to.named += r.named;
+  for (int c = 0; c < kUnreadableCauses; c++) {
+    uint64_t have = std::min<uint64_t>(to.unreadable[c], kUnreadableExamples);
+    const uint64_t theirs = std::min<uint64_t>(r.unreadable[c], kUnreadableExamples);
+    for (uint64_t j = 0; j < theirs && have < kUnreadableExamples; j++, have++) {
+      to.exampleFile[c][have] = r.exampleFile[c][j];
+      to.exampleBlock[c][have] = r.exampleBlock[c][j];
+    }
+    to.unreadable[c] += r.unreadable[c];
+  }
+}
+
+void addResult(SessionContext& ctx, const WorkerResult& r) {
+  ctx.rowsUnloaded += r.rows;
+  if (ctx.blockTally != nullptr) addTally(*ctx.blockTally, r);
+  if (ctx.nationalUnmapped != nullptr) *ctx.nationalUnmapped += r.nationalUnmapped;
+  if (TextOutput* t = ctx.textOutput) {
+    t->taggedValues += r.taggedValues;
+    for (int c = 0; c < kMaxColumns; c++) t->longest[c] = std::max(t->longest[c], r.longest[c]);
+  }
+  if (LobReader* lobs = ctx.lobReader) {
+    lobs->filesNotCreated += r.lobFilesNotCreated;
+    lobs->filesNotWritten += r.lobFilesNotWritten;
+    lobs->clob.replaced += r.clobReplaced;
+    lobs->nclob.replaced += r.nclobReplaced;
+  }
+}
+
+}  // namespace
+
+int onlineCores() {
+  const long n = sysconf(_SC_NPROCESSORS_ONLN);
+  return n < 1 ? 1 : n > 64 ? 64 : static_cast<int>(n);
+}
+
+bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ctx, int workers,
+                           const char* listName, const UnloadSegment& s, int deleted,
+                           int committed, uint16_t scanFile, uint32_t scanBlock) {
+  // Count the blocks the walk reads, reading none of them.
+  BlockShare count;
+  count.end = 0;
+  BlockTally scratch;
+  BlockTally* const tally = ctx.blockTally;
+  FILE* null = fopen("/dev/null", "w");
+  if (null == nullptr) return false;
+  ctx.blockShare = &count;
+  ctx.blockTally = &scratch;
+  unloadSegment(null, ctx, listName, s, deleted, committed, scanFile, scanBlock);
+  fclose(null);
+  ctx.blockShare = nullptr;
+  ctx.blockTally = tally;
+  const uint64_t blocks = count.next;
+
+  fflush(stdout);
+  fflush(out);
+  std::vector<pid_t> pids(static_cast<size_t>(workers), -1);
+  std::vector<int> results(static_cast<size_t>(workers), -1);
+  bool ok = true;
+  for (int k = 0; k < workers && ok; k++) {
+    BlockShare share;
+    share.begin = blocks * static_cast<uint64_t>(k) / static_cast<uint64_t>(workers);
+    share.end = blocks * static_cast<uint64_t>(k + 1) / static_cast<uint64_t>(workers);
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0) {
+      ok = false;
+      break;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+      close(pipeFds[0]);
+      runWorker(ctx, piecePath(outputPath, k), share, pipeFds[1], listName, s, deleted,
+                committed, scanFile, scanBlock);
+    }
+    close(pipeFds[1]);
+    if (pid < 0) {
+      close(pipeFds[0]);
+      ok = false;
+      break;
+    }
+    pids[static_cast<size_t>(k)] = pid;
+    results[static_cast<size_t>(k)] = pipeFds[0];
+  }
+
+  // Each worker's counts (read before waiting, so that none blocks on its
+  // pipe), then its end.
+  std::vector<WorkerResult> got(static_cast<size_t>(workers));
+  for (int k = 0; k < workers; k++) {
+    const size_t i = static_cast<size_t>(k);
+    if (results[i] >= 0) {
+      if (!readAll(results[i], &got[i], sizeof got[i])) ok = false;
+      close(results[i]);
+    }
+    if (pids[i] > 0) {
+      int status = 0;
+      while (waitpid(pids[i], &status, 0) < 0 && errno == EINTR) {
+      }
+      if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ok = false;
+    }
+    if (got[i].writeError != 0 && ok) {
+      printf("  Write error on %s: %s\n", piecePath(outputPath, k).c_str(),
+             strerror(got[i].writeError));
+      ok = false;
+    }
+  }
+  if (!ok) fputs("  A worker of the parallel unload failed; its rows are not in the output.\n", stdout);
+
+  for (int k = 0; k < workers; k++) {
+    const std::string piece = piecePath(outputPath, k);
+    if (ok) {
+      replayMessages(ctx, piece + ".out");
+      if (!appendPiece(out, piece)) {
+        printf("  Write error on %s: %s\n", outputPath, strerror(errno != 0 ? errno : EIO));
+        ok = false;
+      }
+      addResult(ctx, got[static_cast<size_t>(k)]);
+    }
+    unlink(piece.c_str());
+    unlink((piece + ".out").c_str());
+  }
+  fseeko(out, 0, SEEK_END);
+  return ok;
+}

@@ -32,6 +32,7 @@
 #include "values/charset.h"
 #include "values/guess_field.h"
 #include "rows/text_output.h"
+#include "rows/undo_verdict.h"
 #include "unload/unload_drivers.h"
 #include "unload/unload_segment.h"
 #include "scan/extent_scan.h"
@@ -78,6 +79,30 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
 // scriptsWritten), else "Unload failed after N rows ..." (N the rows handed
 // to the output before the error). Before it, the number of national
 // characters written as "?" and of values holding a tag, when there were any.
+// A committed-only unload asks the undo segment headers about ITL entries
+// that carry no commit flag, and says afterwards what they answered.
+class UndoQuestions {
+ public:
+  UndoQuestions(SessionContext& ctx, bool committedOnly) : ctx_(ctx) {
+    if (!committedOnly) return;
+    table_.reset(new UndoTable);
+    loadUndoSegmentList(*table_, kUndoSegmentListPath);
+    ctx_.undoTable = table_.get();
+  }
+  ~UndoQuestions() { ctx_.undoTable = nullptr; }
+  UndoQuestions(const UndoQuestions&) = delete;
+  UndoQuestions& operator=(const UndoQuestions&) = delete;
+  void report() {
+    if (table_ == nullptr) return;
+    clearProgressLine();
+    printUndoSummary(stdout, *table_);
+  }
+
+ private:
+  SessionContext& ctx_;
+  std::unique_ptr<UndoTable> table_;
+};
+
 void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
                   uint64_t nationalUnmapped, const TextOutput* text, bool scriptsWritten) {
   clearProgressLine();
@@ -384,6 +409,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
+  UndoQuestions undo(ctx, st.user.commitedOnly & 1);
   for (const UnloadSegment& s : plan) {
     if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out) || cancelRequested()) break;
     clearProgressLine();
@@ -394,6 +420,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
   ctx.textOutput = nullptr;
+  undo.report();
 
   if (out != stdout) {
     if (ctx.outputStyle == 1) {
@@ -441,11 +468,13 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
+  UndoQuestions undo(ctx, st.user.commitedOnly & 1);
   unloadSegment(out, ctx, headerGiven ? nullptr : args.extentList, s, st.user.deletedRow & 1,
                 st.user.commitedOnly & 1, args.file, args.block);
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
   ctx.textOutput = nullptr;
+  undo.report();
 
   finishUnload(st, out, args.fileName, tally, unmapped, text.get(), true);
   ctx.rowLimit = kNoRowLimit;

@@ -20,6 +20,7 @@ struct LobHashMap;
 struct LobReader;
 struct BlockTally;
 struct TextOutput;
+struct UndoTable;
 
 constexpr int kMaxColumns = 1024;
 constexpr int kTagSize = 128;
@@ -120,6 +121,9 @@ struct SessionContext {
   // What a table or object unload learns from the text it writes, and its
   // CSV style (rows/text_output.h); null for other row walks.
   TextOutput* textOutput = nullptr;
+  // The undo segment headers a committed-only unload asks about ITL entries
+  // that carry no commit flag (rows/undo_verdict.h); null when not asking.
+  UndoTable* undoTable = nullptr;
   uint16_t transOffset = 0;      // TRANS_OFFSET
   uint16_t transCount = 0;       // TRANS_COUNT
   iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/support/test_util.h"
+#include "tools/builder/dict_files.h"
 #include "tools/builder/txn_db.h"
 
 namespace {
@@ -75,5 +76,46 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommittedOnly,
                          ::testing::Values(UndoCase{mkdb::kLittle, true, true}, UndoCase{mkdb::kBig, true, true},
                                            UndoCase{mkdb::kLittle, true, false},
                                            UndoCase{mkdb::kBig, false, true}));
+
+// Without the dictionary's list, SCAN UNDO finds the headers by their
+// blocks and writes a list that answers the same questions.
+TEST(ScanUndo, FindsEveryHeaderAndTheUnloadDecidesAsWithTheDictionaryList) {
+  for (uint8_t order : {mkdb::kLittle, mkdb::kBig}) {
+    TempDir dir;
+    const mkdb::TxnDatabase db = mkdb::buildTxnDatabase(dir.path(), order);
+    ASSERT_EQ(0, mkdb::writeTxnDatabase(db, dir.path(), "txn.cfg"));
+    ASSERT_EQ(0, remove(dir.file("ZUTDICT/ZUTUNDO.TXT").c_str()));
+    std::string expectList;
+    uint64_t kept = 0, open = 0, undecided = 0;
+    for (const mkdb::DictUndoRow& u : db.dictionary.undoSegments)
+      for (uint32_t block : db.undoHeaders)
+        if (u.block == block && u.file == db.file.rfn)
+          expectList += std::to_string(u.usn) + "," + std::to_string(u.file) + "," + std::to_string(u.block) +
+                        ",," + std::to_string(db.file.tablespace) + ",\n";
+    ASSERT_FALSE(db.undoHeaders.empty());
+    ASSERT_EQ(db.undoHeaders.size(), countOf(expectList, "\n"));
+    for (const mkdb::TxnRow& r : db.rows) {
+      if (r.fate == RowFate::kUnlocked || r.fate == RowFate::kClean) continue;
+      if (r.fate == RowFate::kActive) {
+        open++;
+      } else if (mkdb::txnRowCommitted(r.fate)) {
+        kept++;
+      } else {
+        undecided++;
+      }
+    }
+    const std::string byteOrder = order == mkdb::kBig ? "BIG" : "LITTLE";
+    const RunResult run =
+        runZut(dir.path(), "SET BYTE_ORDER " + byteOrder +
+                               "\nOPEN txn.cfg\nSCAN UNDO\nSET COMMITED_ONLY TRUE\n"
+                               "UNLOAD TABLE scott.txn_rows TO rows.txt;\nEXIT\n");
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(expectList, dir.read("ZUTDICT/ZUTUNDO.TXT"));
+    EXPECT_NE(std::string::npos, run.out.find("  " + std::to_string(db.undoHeaders.size()) +
+                                              " undo segment headers listed in ZUTDICT/ZUTUNDO.TXT\n"))
+        << run.out;
+    EXPECT_NE(std::string::npos, run.out.find(summary(kept, open, undecided))) << run.out;
+  }
+}
 
 }  // namespace

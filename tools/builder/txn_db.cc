@@ -43,8 +43,10 @@ UndoSlot slot(uint16_t wrap, uint8_t state, uint32_t scn) {
   return s;
 }
 
+// tclBlock: where the transaction control's UBA points (0: nowhere); the
+// high-water mark always names the segment's undo block.
 void addUndoSegment(FileImage& f, uint8_t type, uint32_t header, uint32_t undoBlock, uint16_t usn,
-                    const std::vector<std::pair<uint32_t, UndoSlot>>& slots) {
+                    uint32_t tclBlock, const std::vector<std::pair<uint32_t, UndoSlot>>& slots) {
   UndoHeaderPlan h;
   h.type = type;
   h.offset = 2000;
@@ -55,7 +57,7 @@ void addUndoSegment(FileImage& f, uint8_t type, uint32_t header, uint32_t undoBl
   h.hwmAddress = blockAddress(f, undoBlock);
   h.hwmBlock = undoBlock - header;
   h.hwmExtentSize = 8;
-  h.tclUbaBlock = blockAddress(f, undoBlock);
+  h.tclUbaBlock = tclBlock != 0 ? blockAddress(f, tclBlock) : 0;
   h.tclUbaSequence = 1;
   const uint32_t count = type == 14 ? 98 : 34;
   for (uint32_t k = 0; k < count; k++) h.slots.push_back(slot(1, kSlotCommitted, 0x1000 + k));
@@ -119,12 +121,17 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
   db.segmentHeader = kSegmentBlock;
   db.dataBlock = kDataBlock;
 
-  addUndoSegment(f, 14, kUndo1Header, kUndo1Block, 1,
+  // Segment 1: its control points at the data block, not an undo block; the
+  // last undo block of slot 3 is its own. Segment 3: only the high-water
+  // mark leads to its undo block.
+  UndoSlot delayed = slot(0x273, kSlotCommitted, 0x0080e5e1);
+  delayed.lastBlock = blockAddress(f, kUndo1Block);
+  addUndoSegment(f, 14, kUndo1Header, kUndo1Block, 1, kDataBlock,
                  {{0, slot(1, kSlotCommitted, 0x2000)},
-                  {3, slot(0x273, kSlotCommitted, 0x0080e5e1)},
+                  {3, delayed},
                   {4, slot(0x10, kSlotActive, 0)},
                   {6, slot(0x2f, kSlotCommitted, 0x3000)}});
-  addUndoSegment(f, 38, kUndo3Header, kUndo3Block, 3, {{2, slot(0x21, kSlotActive, 0)}});
+  addUndoSegment(f, 38, kUndo3Header, kUndo3Block, 3, 0, {{2, slot(0x21, kSlotActive, 0)}});
   db.undoHeaders = {kUndo1Header, kUndo3Header};
 
   DictionaryRows& d = db.dictionary;

@@ -108,6 +108,7 @@ ItlDecision decideITL(UndoTable& table, const SessionContext& ctx, uint32_t itl)
     if (s.state == kUndoSlotActive) d.verdict = ItlVerdict::kOpen;
   } else if (s.wrap > wrap) {
     d.verdict = ItlVerdict::kCommitted;
+    d.reused = true;
   }
   return d;
 }

@@ -48,6 +48,7 @@ struct ItlDecision {
   uint16_t wrap = 0;      // the slot's wrap now
   uint32_t scnBase = 0;   // the slot's SCN (its commit SCN when committed)
   uint16_t scnWrap = 0;
+  bool reused = false;    // committed because the slot has been reused since
 };
 
 struct UndoTable {

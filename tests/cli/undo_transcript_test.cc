@@ -77,6 +77,34 @@ INSTANTIATE_TEST_SUITE_P(Cases, CommittedOnly,
                                            UndoCase{mkdb::kLittle, true, false},
                                            UndoCase{mkdb::kBig, false, true}));
 
+// ORADUMP of the data block: after each ITL line whose transaction the
+// undo segment header answers for, the answer; none for the clean entry, the
+// lost header and the slot older than the entry.
+TEST(OradumpUndo, ResolvedEntriesCarryTheirVerdict) {
+  for (uint8_t order : {mkdb::kLittle, mkdb::kBig}) {
+    TempDir dir;
+    const mkdb::TxnDatabase db = mkdb::buildTxnDatabase(dir.path(), order);
+    ASSERT_EQ(0, mkdb::writeTxnDatabase(db, dir.path(), "txn.cfg"));
+    const std::string byteOrder = order == mkdb::kBig ? "BIG" : "LITTLE";
+    const RunResult run = runZut(dir.path(), "SET BYTE_ORDER " + byteOrder + "\nOPEN txn.cfg\nORADUMP FILE " +
+                                                 std::to_string(db.file.rfn) + " BLOCK " +
+                                                 std::to_string(db.dataBlock) + "\nEXIT\n");
+    EXPECT_EQ(0, run.status);
+    // The ITL entries as the builder wrote them (usn.slot.wrap), each
+    // followed by what its undo slot says.
+    EXPECT_NE(std::string::npos, run.out.find("0x02 0x0001.003.00000273 ")) << run.out;
+    EXPECT_NE(std::string::npos,
+              run.out.find("\n     itl 0x02: committed at scn 0x0000.0080e5e1 (undo slot 0x03, wrap 0x273)\n0x03 "))
+        << run.out;
+    EXPECT_NE(std::string::npos, run.out.find("\n     itl 0x03: not committed (undo slot 0x04, wrap 0x10)\n0x04 "))
+        << run.out;
+    EXPECT_NE(std::string::npos,
+              run.out.find("\n     itl 0x04: committed, undo slot reused since (undo slot 0x02, wrap 0x21)\n0x05 "))
+        << run.out;
+    EXPECT_EQ(3u, countOf(run.out, "     itl 0x")) << run.out;
+  }
+}
+
 // Without the dictionary's list, SCAN UNDO finds the headers by their
 // blocks and writes a list that answers the same questions.
 TEST(ScanUndo, FindsEveryHeaderAndTheUnloadDecidesAsWithTheDictionaryList) {

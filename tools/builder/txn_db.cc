@@ -110,6 +110,8 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
   options.itls = 6;
   options.itlFlags = {kItlCommitted, 0, 0, 0, 0, 0};
   options.itlXids = {{1, 0, 1}, {1, 3, 0x273}, {1, 4, 0x10}, {3, 2, 0x20}, {2, 1, 5}, {1, 6, 0x30}};
+  for (TxnRow& r : db.rows)
+    if (lockOf(r.fate) != 0) r.usn = options.itlXids[lockOf(r.fate) - 1u].usn;
   packRows(f, kDataBlock, rows, options);
 
   SegmentPlan s;

@@ -29,6 +29,7 @@ struct TxnRow {
   std::string id;     // NUMBER, as the tool writes it
   std::string note;   // VARCHAR2
   RowFate fate = RowFate::kUnlocked;
+  uint16_t usn = 0;   // undo segment of its ITL entry's transaction (locked rows)
 };
 
 struct TxnDatabase {

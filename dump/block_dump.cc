@@ -100,10 +100,9 @@ void printITL(FILE* out, const SessionContext& ctx) {
             flagLetter(flag, kITLCommitted, 'C'), flagLetter(flag, kITLUndoForEntry, 'B'),
             flagLetter(flag, kITLUpperBoundCommit, 'U'), flagLetter(flag, kITLActiveAtCleanout, 'T'),
             getITLLock(ctx, i), getITLFSC(ctx, i), getITLSCN(ctx, i));
-    // An entry with a transaction but no commit flag: ask its undo segment
-    // header, through the undo segment list when there is one.
-    const bool noXid = getITLXIDUsn(ctx, i) == 0 && getITLXIDSlot(ctx, i) == 0 && getITLXIDWrap(ctx, i) == 0;
-    if ((flag & (kITLCommitted | kITLUpperBoundCommit)) != 0 || noXid) continue;
+    // An entry without a commit flag: ask its undo segment header, through
+    // the undo segment list when there is one (an empty entry is not asked).
+    if ((flag & (kITLCommitted | kITLUpperBoundCommit)) != 0) continue;
     if (undo == nullptr) {
       undo.reset(new UndoTable);
       loadUndoSegmentList(*undo, kUndoSegmentListPath);

@@ -97,6 +97,8 @@ ItlDecision decideITL(UndoTable& table, const SessionContext& ctx, uint32_t itl)
   const uint16_t slot = getITLXIDSlot(ctx, itl);
   const uint32_t wrap = getITLXIDWrap(ctx, itl);
   d.slot = slot;
+  // An entry without a transaction (all zero) names no slot to ask.
+  if (usn == 0 && slot == 0 && wrap == 0) return d;
   const UndoSegmentSlots& seg = segmentSlots(table, ctx, usn);
   if (!seg.readable || slot >= seg.slots.size()) return d;
   const UndoSlotState& s = seg.slots[slot];

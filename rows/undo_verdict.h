@@ -10,6 +10,7 @@
 //   same wrap, state active       open
 //   greater wrap                  committed (the slot was reused after it)
 //   smaller wrap, no header       undecided
+// An entry whose XID is all zero holds no transaction: undecided.
 //
 // The headers are found through the list of undo segments the dictionary
 // build (or SCAN UNDO) writes, one line "us#,file,block,status,ts#" each

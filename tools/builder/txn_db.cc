@@ -20,6 +20,7 @@ constexpr uint32_t kDataBlock = 17;
 constexpr uint32_t kUndo1Header = 30, kUndo1Block = 31;
 constexpr uint32_t kUndo3Header = 32, kUndo3Block = 33;
 constexpr uint32_t kUndo2Missing = 34;
+constexpr uint32_t kUndo0Header = 36, kUndo0Block = 37;  // the SYSTEM undo segment
 constexpr uint8_t kSlotCommitted = 9, kSlotActive = 10;
 
 // ITL entry of each locked fate: lock byte = entry + 1.
@@ -31,6 +32,7 @@ uint8_t lockOf(RowFate fate) {
     case RowFate::kReused: return 4;
     case RowFate::kLost: return 5;
     case RowFate::kOlder: return 6;
+    case RowFate::kNoTransaction: return 7;
     default: return 0;
   }
 }
@@ -95,7 +97,8 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
              {"3", "delayed a", RowFate::kDelayed},  {"4", "active a", RowFate::kActive},
              {"5", "reused a", RowFate::kReused},    {"6", "lost a", RowFate::kLost},
              {"7", "older a", RowFate::kOlder},      {"8", "delayed b", RowFate::kDelayed},
-             {"9", "clean b", RowFate::kClean},      {"10", "lost b", RowFate::kLost}};
+             {"9", "clean b", RowFate::kClean},      {"10", "lost b", RowFate::kLost},
+             {"11", "no transaction", RowFate::kNoTransaction}};
   std::vector<TableRow> rows;
   for (const TxnRow& r : db.rows) {
     TableRow t;
@@ -107,9 +110,9 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
   }
   PackOptions options;
   options.objd = kTxnObjId;
-  options.itls = 6;
-  options.itlFlags = {kItlCommitted, 0, 0, 0, 0, 0};
-  options.itlXids = {{1, 0, 1}, {1, 3, 0x273}, {1, 4, 0x10}, {3, 2, 0x20}, {2, 1, 5}, {1, 6, 0x30}};
+  options.itls = 7;
+  options.itlFlags = {kItlCommitted, 0, 0, 0, 0, 0, 0};
+  options.itlXids = {{1, 0, 1}, {1, 3, 0x273}, {1, 4, 0x10}, {3, 2, 0x20}, {2, 1, 5}, {1, 6, 0x30}, {0, 0, 0}};
   for (TxnRow& r : db.rows)
     if (lockOf(r.fate) != 0) r.usn = options.itlXids[lockOf(r.fate) - 1u].usn;
   packRows(f, kDataBlock, rows, options);
@@ -134,7 +137,8 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
                   {4, slot(0x10, kSlotActive, 0)},
                   {6, slot(0x2f, kSlotCommitted, 0x3000)}});
   addUndoSegment(f, 38, kUndo3Header, kUndo3Block, 3, 0, {{2, slot(0x21, kSlotActive, 0)}});
-  db.undoHeaders = {kUndo1Header, kUndo3Header};
+  addUndoSegment(f, 14, kUndo0Header, kUndo0Block, 0, kUndo0Block, {{0, slot(0, kSlotCommitted, 0x100)}});
+  db.undoHeaders = {kUndo0Header, kUndo1Header, kUndo3Header};
 
   DictionaryRows& d = db.dictionary;
   addDictUser(d, "SYS");
@@ -155,7 +159,7 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
   st.file = kTxnFile;
   st.block = kSegmentBlock;
   addDictTable(d, "SCOTT", "TXN_ROWS", st, {id, note}, kTxnObjId);
-  d.undoSegments = {{0, 1, 128, 0, 3},
+  d.undoSegments = {{0, kTxnFile, kUndo0Header, 0, 3},
                     {1, kTxnFile, kUndo1Header, kUndoTablespace, 3},
                     {2, kTxnFile, kUndo2Missing, kUndoTablespace, 3},
                     {3, kTxnFile, kUndo3Header, kUndoTablespace, 3}};

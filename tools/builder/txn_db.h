@@ -11,6 +11,8 @@
 //   reused      no flag; slot wrap greater (type 38 header) committed
 //   lost        no flag; its undo segment's header is not there
 //   older       no flag; slot wrap smaller than the entry's
+//   no transaction  no flag and an all-zero XID (slot 0 of the SYSTEM undo
+//               segment, which does have a header, has wrap 0 and state 9)
 // and some rows are not locked at all.
 #pragma once
 
@@ -23,7 +25,7 @@
 
 namespace mkdb {
 
-enum class RowFate : uint8_t { kUnlocked, kClean, kDelayed, kActive, kReused, kLost, kOlder };
+enum class RowFate : uint8_t { kUnlocked, kClean, kDelayed, kActive, kReused, kLost, kOlder, kNoTransaction };
 
 struct TxnRow {
   std::string id;     // NUMBER, as the tool writes it

@@ -15,6 +15,9 @@
 #include "lob/lob_map.h"
 #include "scan/extent_scan.h"
 #include "scan/lob_scan.h"
+#include "scan/undo_scan.h"
+#include "rows/undo_verdict.h"
+#include "core/progress.h"
 
 namespace {
 
@@ -27,7 +30,8 @@ const char kScanUsage[] =
     "  SCAN PARALLELEXT \n"
     "  SCAN PARALLELLOB \n"
     "  SCAN DATABASE \n"
-    "  SCAN MAP \n";
+    "  SCAN MAP \n"
+    "  SCAN UNDO   [FILE rfn] \n";
 
 struct ScanArgs {
   std::string kind;
@@ -102,6 +106,25 @@ void scanExtents(ZUTState& st) {
   printDate();
 }
 
+// The undo segment list from the undo segment headers themselves, for a
+// database whose UNDO$ cannot be read.
+void scanUndo(ZUTState& st, const ScanArgs& a) {
+  printDate();
+  const UndoScanResult found = scanUndoHeaders(st.ctx, a.file);
+  clearProgressLine();
+  FILE* out = openOutputFile(st, kUndoSegmentListPath);
+  if (out == nullptr) return;
+  writeUndoSegmentList(out, found);
+  const bool written = closeOutputFile(st, out, kUndoSegmentListPath);
+  if (written)
+    printf("  %zu undo segment headers listed in %s\n", found.headers.size(), kUndoSegmentListPath);
+  if (found.unidentified != 0)
+    printf("  %u undo segment headers point to no undo block: their undo segment numbers are "
+           "unknown\n",
+           found.unidentified);
+  printDate();
+}
+
 void scanTables(FILE* out, ZUTState& st, const ScanArgs& a) {
   listTableHeader(out, st.ctx, a.objd, a.file);
 }
@@ -160,6 +183,8 @@ void runScanCommand(ZUTState& st) {
     hashLobIndexMap();
     hashDictColumnMap(st.ctx);
     printDate();
+  } else if (kindIs(a.kind, "UNDO")) {
+    scanUndo(st, a);
   } else if (kindIs(a.kind, "BLOCK")) {
     runListing(st, a, scanBlockTypes);
   } else {

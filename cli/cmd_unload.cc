@@ -32,6 +32,7 @@
 #include "values/charset.h"
 #include "values/guess_field.h"
 #include "rows/text_output.h"
+#include "rows/undo_verdict.h"
 #include "unload/unload_drivers.h"
 #include "unload/unload_parallel.h"
 #include "unload/unload_segment.h"
@@ -79,6 +80,30 @@ FILE* openUnloadOutput(ZUTState& st, const char* name) {
 // scriptsWritten), else "Unload failed after N rows ..." (N the rows handed
 // to the output before the error). Before it, the number of national
 // characters written as "?" and of values holding a tag, when there were any.
+// A committed-only unload asks the undo segment headers about ITL entries
+// that carry no commit flag, and says afterwards what they answered.
+class UndoQuestions {
+ public:
+  UndoQuestions(SessionContext& ctx, bool committedOnly) : ctx_(ctx) {
+    if (!committedOnly) return;
+    table_.reset(new UndoTable);
+    loadUndoSegmentList(*table_, kUndoSegmentListPath);
+    ctx_.undoTable = table_.get();
+  }
+  ~UndoQuestions() { ctx_.undoTable = nullptr; }
+  UndoQuestions(const UndoQuestions&) = delete;
+  UndoQuestions& operator=(const UndoQuestions&) = delete;
+  void report() {
+    if (table_ == nullptr) return;
+    clearProgressLine();
+    printUndoSummary(stdout, *table_);
+  }
+
+ private:
+  SessionContext& ctx_;
+  std::unique_ptr<UndoTable> table_;
+};
+
 void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
                   uint64_t nationalUnmapped, const TextOutput* text, bool scriptsWritten) {
   clearProgressLine();
@@ -235,14 +260,15 @@ void writeCsvHeaderLine(ZUTState& st, FILE* out, const std::vector<std::string>&
 
 // The worker processes of this unload: PARALLEL n, else SET PARALLEL (0:
 // one per online core). One process when the rows go to the screen, with
-// LIMIT (the row count decides where to stop), ROW_ADDRESS, LOB values
-// written into files of their own, or an output that is not a file.
+// LIMIT (the row count decides where to stop), ROW_ADDRESS, COMMITED_ONLY
+// (its undo answers are counted in one place), LOB values written into
+// files of their own, or an output that is not a file.
 int unloadWorkers(const ZUTState& st, const UnloadArgs& args, FILE* out) {
   int n = args.parallel >= 0 ? args.parallel : st.user.parallel;
   if (n == 0) n = onlineCores();
   const SessionContext& ctx = st.ctx;
   if (n <= 1 || out == stdout || ctx.rowLimit != kNoRowLimit || ctx.rowAddress ||
-      ctx.lobStorage == 1)
+      ctx.lobStorage == 1 || (st.user.commitedOnly & 1))
     return 1;
   // The pieces lie beside the output: a device or pipe gets one process.
   struct stat s;
@@ -416,6 +442,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
+  UndoQuestions undo(ctx, st.user.commitedOnly & 1);
   const int workers = unloadWorkers(st, args, out);
   bool workersOk = true;
   for (const UnloadSegment& s : plan) {
@@ -428,6 +455,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
   ctx.textOutput = nullptr;
+  undo.report();
 
   if (out != stdout) {
     if (ctx.outputStyle == 1) {
@@ -475,12 +503,14 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   ctx.blockTally = &tally;
   ctx.nationalUnmapped = &unmapped;
   ctx.textOutput = text.get();
+  UndoQuestions undo(ctx, st.user.commitedOnly & 1);
   const bool workersOk = unloadOneSegment(st, out, args.fileName, unloadWorkers(st, args, out),
                                           headerGiven ? nullptr : args.extentList, s, args.file,
                                           args.block);
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
   ctx.textOutput = nullptr;
+  undo.report();
 
   finishUnload(st, out, args.fileName, tally, unmapped, text.get(), workersOk);
   ctx.rowLimit = kNoRowLimit;

@@ -21,6 +21,7 @@ struct LobReader;
 struct BlockTally;
 struct TextOutput;
 struct BlockShare;
+struct UndoTable;
 
 constexpr int kMaxColumns = 1024;
 constexpr int kTagSize = 128;
@@ -124,6 +125,9 @@ struct SessionContext {
   // The share of a segment's blocks this process reads when several
   // processes unload one segment (unload/unload_drivers.h); null: all.
   BlockShare* blockShare = nullptr;
+  // The undo segment headers a committed-only unload asks about ITL entries
+  // that carry no commit flag (rows/undo_verdict.h); null when not asking.
+  UndoTable* undoTable = nullptr;
   uint16_t transOffset = 0;      // TRANS_OFFSET
   uint16_t transCount = 0;       // TRANS_COUNT
   iconv_t ncharConverter = kNoConverter;  // ICONV_NCHAR

@@ -6,6 +6,7 @@
 
 #include "dict/dict_files.h"
 #include "dict/dict_output.h"
+#include "rows/undo_verdict.h"
 #include "unload/unload_drivers.h"
 #include "scan/extent_scan.h"
 
@@ -34,6 +35,9 @@ constexpr DictTableProjection kProjections[] = {
     {"TABSUBPART$", 0, 0, 5, {{0, N}, {1, N}, {5, N}, {6, N}, {7, N}}},
     {"INDSUBPART$", 0, 0, 5, {{0, N}, {1, N}, {5, N}, {6, N}, {7, N}}},
     {"COLTYPE$", 0, 0, 7, {{0, N}, {1, N}, {2, N}, {3, R}, {4, N}, {5, N}, {10, N}}},
+    // UNDO$: US#, FILE#, BLOCK#, STATUS$, TS#; where each undo segment
+    // header lies, for committed-only unloads.
+    {"UNDO$", 15, 0, 5, {{0, N}, {3, N}, {4, N}, {10, N}, {11, N}}},
 };
 
 // The tables appended to ZUTTAB.TXT after the TAB$ rows, in this order.
@@ -120,6 +124,18 @@ bool buildUsersOrObjects(const char* table, const char* path, BootstrapReader re
   return fillBootstrapFile(file, table, reader, ctx, buffer, size, r) && file.commit();
 }
 
+// The undo segment list from UNDO$, found through the new object and table
+// files; left as it was when UNDO$ is not in them.
+bool buildUndoSegments(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
+  const DictTableProjection* p = findDictProjection("UNDO$");
+  DictTableEntry table;
+  if (p == nullptr || !findFollowOnTable("UNDO$", kDictTableFile, table)) return true;
+  DictFileReplacement file(kUndoSegmentListPath);
+  if (!file.open(ctx, buffer, size)) return true;
+  printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
+  return file.commit();
+}
+
 // TAB$ with the follow-on tables appended. They are found through the new
 // TAB$ rows, so each is looked up in the replacement as written so far.
 bool buildTables(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
@@ -129,7 +145,7 @@ bool buildTables(SessionContext& ctx, char* buffer, size_t size, const DictBuild
     printFollowOnTable(name, file.tempPath(), file.stream(), ctx, r);
     if (!file.flush()) return false;
   }
-  return file.commit();
+  return file.commit() && buildUndoSegments(ctx, buffer, size, r);
 }
 
 // COL$ with its bucket files, then COLTYPE$ into its own file. COLTYPE$

@@ -1,5 +1,7 @@
 #include "dump/block_dump.h"
 
+#include <memory>
+
 #include "datafile/data_file_set.h"
 #include "dump/block_listings.h"
 #include "dump/brief_header.h"
@@ -12,6 +14,7 @@
 #include "rows/compress.h"
 #include "rows/index_rows.h"
 #include "rows/row_walk.h"
+#include "rows/undo_verdict.h"
 
 namespace {
 
@@ -58,12 +61,37 @@ void printRowSlot(FILE* out, SessionContext& ctx, uint32_t table, uint32_t row, 
 
 }  // namespace
 
+namespace {
+
+// What the undo segment header says of an ITL entry without a commit flag,
+// on the line after the entry; nothing when it cannot say.
+void printITLVerdict(FILE* out, uint32_t id, const ItlDecision& d) {
+  switch (d.verdict) {
+    case ItlVerdict::kCommitted:
+      if (d.reused) {
+        fprintf(out, "     itl 0x%02x: committed, undo slot reused since (undo slot 0x%02x, wrap 0x%x)\n", id,
+                d.slot, d.wrap);
+      } else {
+        fprintf(out, "     itl 0x%02x: committed at scn 0x%04x.%08x (undo slot 0x%02x, wrap 0x%x)\n", id,
+                d.scnWrap, d.scnBase, d.slot, d.wrap);
+      }
+      break;
+    case ItlVerdict::kOpen:
+      fprintf(out, "     itl 0x%02x: not committed (undo slot 0x%02x, wrap 0x%x)\n", id, d.slot, d.wrap);
+      break;
+    default: break;
+  }
+}
+
+}  // namespace
+
 void printITL(FILE* out, const SessionContext& ctx) {
   fputs("id   xid-usn.slot.wrap   uba-rdba.row.seq   flag lock fsc/scn        \n"
         "---- ------------------- ------------------ ---- ---- ---------------\n",
         out);
   if (getBlockType(ctx) != kBlockTypeData) return;
   const FittedCount n = fitCount(getITLCount(ctx), entriesInBlock(ctx, kFirstITLOffset, kITLSize));
+  std::unique_ptr<UndoTable> undo;  // read on the first entry that needs it
   for (uint32_t i = 0; i < n.shown; i++) {
     const uint16_t flag = getITLFlag(ctx, i);
     fprintf(out, "0x%02x 0x%04x.%03x.%08x 0x%08x.%04x.%02x %c%c%c%c %4d 0x%04x.%08x\n", i + 1,
@@ -72,6 +100,14 @@ void printITL(FILE* out, const SessionContext& ctx) {
             flagLetter(flag, kITLCommitted, 'C'), flagLetter(flag, kITLUndoForEntry, 'B'),
             flagLetter(flag, kITLUpperBoundCommit, 'U'), flagLetter(flag, kITLActiveAtCleanout, 'T'),
             getITLLock(ctx, i), getITLFSC(ctx, i), getITLSCN(ctx, i));
+    // An entry without a commit flag: ask its undo segment header, through
+    // the undo segment list when there is one (an empty entry is not asked).
+    if ((flag & (kITLCommitted | kITLUpperBoundCommit)) != 0) continue;
+    if (undo == nullptr) {
+      undo.reset(new UndoTable);
+      loadUndoSegmentList(*undo, kUndoSegmentListPath);
+    }
+    printITLVerdict(out, i + 1, decideITL(*undo, ctx, i));
   }
   reportCut(out, "ITL entries", n);
 }

@@ -10,6 +10,7 @@
 #include "rows/compress.h"
 #include "rows/row_map.h"
 #include "rows/text_output.h"
+#include "rows/undo_verdict.h"
 
 namespace {
 
@@ -164,9 +165,14 @@ void walkDataRows(FILE* stream, SessionContext& ctx, int table, int takeDeleted,
     if (!isRowSlotUsable(ctx, d, offset)) continue;
     const uint32_t start = d + offset;
     const uint8_t flag = blockByte(ctx, start);
-    if (committedOnly && !isRowCommitted(ctx, blockByte(ctx, start + 1))) continue;
     if ((flag & kRowDeleted) && !takeDeleted) continue;
     if (!(flag & kRowHead)) continue;
+    // An ITL entry without a commit flag may belong to a transaction that
+    // committed without cleaning the block out: the undo table says.
+    if (committedOnly) {
+      const uint8_t lock = blockByte(ctx, start + 1);
+      if (!isRowCommitted(ctx, lock) && (ctx.undoTable == nullptr || !undoKeepsRow(ctx, lock))) continue;
+    }
 
     ctx.mappedCount = 0;
     if (!writer.dumpForm && ctx.rowAddress && ctx.rowOutputMode == 0) {

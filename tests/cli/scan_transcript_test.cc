@@ -20,7 +20,8 @@ const std::string kUsage =
     "  SCAN PARALLELEXT \n"
     "  SCAN PARALLELLOB \n"
     "  SCAN DATABASE \n"
-    "  SCAN MAP \n";
+    "  SCAN MAP \n"
+    "  SCAN UNDO   [FILE rfn] \n";
 
 const std::string kListingHeading =
     "*  ts#  rfn ver bsize     blocks   sizemb hsize filename\n"

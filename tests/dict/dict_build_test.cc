@@ -38,6 +38,7 @@ mkdb::DictionaryRows describedDictionary(const mkdb::DemoDatabase& demo) {
   rows.objects.push_back({90004, scott, "ADDRESS_T", "", 13, "8C2E1B0F7A0D4E4CE0530100007F3AB1"});
   rows.columnTypes.push_back({73181, 2, 2, "8C2E1B0F7A0D4E4CE0530100007F3AB1", 1, 0, 0});
   rows.columnTypes.push_back({73182, 3, 3, "00000000000000000000000000020011", 2, 1, 90004});
+  rows.undoSegments = {{0, 1, 128, 0, 3}, {1, 3, 144, 2, 3}, {2, 3, 160, 2, 1}};
   return rows;
 }
 
@@ -91,6 +92,7 @@ struct SystemSetup {
     EXPECT_EQ(sys.expected.tables, dict("ZUTTAB.TXT"));
     EXPECT_EQ(sys.expected.columns, dict("ZUTCOL.TXT"));
     EXPECT_EQ(sys.expected.columnTypes, dict("ZUTTYP.TXT"));
+    EXPECT_EQ(sys.expected.undo, dict("ZUTUNDO.TXT"));
     expectBuckets();
   }
   void expectBuckets() const {
@@ -122,6 +124,8 @@ TEST(DictBuildFixture, ExpectedTextsHoldTheSystemRows) {
   EXPECT_NE(std::string::npos, e.tables.find("\n90001,90001,4,4,300,\n"));
   EXPECT_NE(std::string::npos, e.columnTypes.find("73182,3,3,00000000000000000000000000020011,2,1,90004\n"));
   EXPECT_NE(std::string::npos, e.columnTypes.find("73181,2,2,8C2E1B0F7A0D4E4CE0530100007F3AB1,1,0,\n"));
+  // UNDO$ lines: US#, FILE#, BLOCK#, STATUS$, TS#, more columns after them.
+  EXPECT_EQ("0,1,128,3,0,\n1,3,144,3,2,\n2,3,160,1,2,\n", e.undo);
 }
 
 struct Layout {
@@ -186,6 +190,7 @@ TEST(DictBuild, TablesAndColumnsWithoutObjectsSkipTheFollowOnTables) {
   EXPECT_EQ(s.sys.expected.columns, s.dict("ZUTCOL.TXT"));
   s.expectBuckets();
   EXPECT_FALSE(s.exists("ZUTDICT/ZUTTYP.TXT"));
+  EXPECT_FALSE(s.exists("ZUTDICT/ZUTUNDO.TXT"));
   EXPECT_FALSE(s.exists("ZUTDICT/ZUTOBJ.TXT"));
 }
 
@@ -244,7 +249,7 @@ void damageBlock(const SystemSetup& s, uint32_t b) {
 }
 
 TEST(DictBuild, DamagedSegmentHeadersFallBackToTheFullScan) {
-  for (const char* segment : {"OBJ$", "C_OBJ#", "C_USER#", "TABPART$", "COLTYPE$"}) {
+  for (const char* segment : {"OBJ$", "C_OBJ#", "C_USER#", "TABPART$", "COLTYPE$", "UNDO$"}) {
     SystemSetup s(mkdb::kLittle, 8192, false);
     damageBlock(s, s.sys.headers.at(segment));
     s.session("UNLOAD TABLE DICT$;\n");
@@ -317,7 +322,7 @@ TEST(DictBuildKeepsGoodFiles, NoRowsLeaveEveryFileAsItWas) {
   SystemSetup s(mkdb::kLittle, 8192, false);
   s.session("UNLOAD TABLE DICT$;\n");
   const auto good = dictFiles(s);
-  ASSERT_EQ(105u, good.size());
+  ASSERT_EQ(106u, good.size());  // five files, ZUTUNDO.TXT and 100 buckets
   // Without the SYSTEM file open no dictionary table has a row.
   const RunResult r = runZut(s.dir.path(), "WHENEVER ERROR EXIT 3\nUNLOAD TABLE DICT$;\nEXIT\n");
   EXPECT_EQ(3, r.status);

@@ -98,6 +98,10 @@ std::string dictColumnTypeLine(const DictColTypeRow& r, bool trailing) {
                 trailing);
 }
 
+std::string dictUndoLine(const DictUndoRow& r, bool trailing) {
+  return finish(joinFields(r.usn, r.file, r.block, r.status, r.tablespace), trailing);
+}
+
 bool writeDictionaryFiles(const std::string& dir, const DictionaryRows& rows) {
   mkdir(dir.c_str(), 0777);
   const bool t = rows.trailingSeparator;
@@ -123,6 +127,11 @@ bool writeDictionaryFiles(const std::string& dir, const DictionaryRows& rows) {
     char name[32];
     snprintf(name, sizeof name, "/ZUTCOLMAP%02d.TXT", i);
     ok = writeFile(dir + name, buckets[i]);
+  }
+  if (ok && !rows.undoSegments.empty()) {
+    std::string undo;
+    for (const DictUndoRow& r : rows.undoSegments) undo += dictUndoLine(r, t);
+    ok = writeFile(dir + "/ZUTUNDO.TXT", undo);
   }
   return ok;
 }

@@ -62,6 +62,17 @@ struct DictColTypeRow {
   uint32_t synObjId = 0;  // 0 is written as an empty field
 };
 
+// One undo segment (UNDO$): its number, where its header lies, its
+// tablespace and status. Its line in ZUTUNDO.TXT keeps UNDO$ column order:
+// us#, file#, block#, status$, ts#.
+struct DictUndoRow {
+  uint32_t usn = 0;
+  uint32_t file = 0;
+  uint32_t block = 0;
+  uint32_t tablespace = 0;
+  uint32_t status = 3;
+};
+
 // The rows of one dictionary, in file order.
 struct DictionaryRows {
   std::vector<DictUserRow> users;
@@ -69,6 +80,7 @@ struct DictionaryRows {
   std::vector<DictTabRow> tabs;
   std::vector<DictColRow> columns;
   std::vector<DictColTypeRow> columnTypes;
+  std::vector<DictUndoRow> undoSegments;  // ZUTUNDO.TXT, written when not empty
   // Lines end with "," as the row printer writes them when more columns of
   // the SYSTEM row follow the last one kept.
   bool trailingSeparator = true;
@@ -80,6 +92,7 @@ std::string dictObjectLine(const DictObjectRow& r, bool trailing = true);
 std::string dictTabLine(const DictTabRow& r, bool trailing = true);
 std::string dictColumnLine(const DictColRow& r, bool trailing = true);
 std::string dictColumnTypeLine(const DictColTypeRow& r, bool trailing = true);
+std::string dictUndoLine(const DictUndoRow& r, bool trailing = true);
 
 // Writes ZUTUSR.TXT, ZUTOBJ.TXT, ZUTTAB.TXT, ZUTCOL.TXT, ZUTTYP.TXT and
 // ZUTCOLMAP00.TXT .. ZUTCOLMAP99.TXT into dir (created when missing).

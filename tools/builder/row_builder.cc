@@ -27,6 +27,12 @@ constexpr size_t kLengthCount = 19;
 constexpr size_t kOrderCount = 20;
 constexpr size_t kLengthTable = 22;
 constexpr size_t kExtensionBase = 8;
+// ITL entries, 24 bytes each from 44: XID usn, slot, wrap
+constexpr size_t kFirstItl = 44;
+constexpr size_t kItlSize = 24;
+constexpr size_t kItlUsn = 0;
+constexpr size_t kItlSlot = 2;
+constexpr size_t kItlWrap = 4;
 }  // namespace at
 
 constexpr uint8_t kCompressedFlag = 0x40;
@@ -398,6 +404,12 @@ int encodeRowBlock(const FileImage& f, uint32_t block, const DataBlockPlan& plan
     for (const RowPiece& p : t) locks.push_back(p.lock);
   Block b = dataBlockImage(f, block, plan.objd, plan.itls, 1, plan.headerShift, plan.itlFlags, locks);
   const uint8_t o = f.byteOrder;
+  for (size_t i = 0; i < plan.itlXids.size() && i < plan.itls; i++) {
+    const size_t itl = at::kFirstItl + at::kItlSize * i;
+    putUB2(b, itl + at::kItlUsn, plan.itlXids[i].usn, o);
+    putUB2(b, itl + at::kItlSlot, plan.itlXids[i].slot, o);
+    putUB4(b, itl + at::kItlWrap, plan.itlXids[i].wrap, o);
+  }
   const size_t S = f.blockSize;
   const size_t d = dataHeaderOffset(plan);
   const size_t directory = d + at::kDirectory + extensionSize(plan);
@@ -541,6 +553,7 @@ std::vector<uint32_t> packRows(FileImage& f, uint32_t firstBlock, const std::vec
     plan.objd = options.objd;
     plan.itls = options.itls;
     plan.itlFlags = options.itlFlags;
+    plan.itlXids = options.itlXids;
     plan.headerShift = options.headerShift;
     plan.tables.push_back(pk.blocks[b].pieces);
     const uint32_t block = firstBlock + static_cast<uint32_t>(b);

@@ -64,10 +64,19 @@ struct CompressHeader {
   std::vector<uint8_t> order;        // column order
 };
 
+// The transaction of an ITL entry: undo segment, transaction table slot and
+// the slot's wrap.
+struct ItlXid {
+  uint16_t usn = 0;
+  uint16_t slot = 0;
+  uint32_t wrap = 0;
+};
+
 struct DataBlockPlan {
   uint32_t objd = 0;
   uint8_t itls = 2;
   std::vector<uint8_t> itlFlags;     // flag nibble per ITL entry; missing entries: committed
+  std::vector<ItlXid> itlXids;       // XID per ITL entry; missing entries: all zero
   bool headerShift = true;           // byte 38 is 0x32: the data header starts 8 bytes on
   bool compressed = false;           // data header flag 0x40 and the extension below
   CompressHeader compress;
@@ -107,6 +116,7 @@ struct PackOptions {
   uint32_t objd = 0;
   uint8_t itls = 2;
   std::vector<uint8_t> itlFlags;
+  std::vector<ItlXid> itlXids;
   bool headerShift = true;
   uint32_t emptySlotEvery = 0;       // an empty slot before every n-th row; 0 none
 };

@@ -112,6 +112,11 @@ const SysTable kColType = {
      "TYPIDCOL#", "SYNOBJ#"},
     {"OBJ#", "COL#", "INTCOL#", "TOID", "VERSION#", "PACKED", "SYNOBJ#"}};
 
+const SysTable kUndo = {
+    {"US#", "NAME", "USER#", "FILE#", "BLOCK#", "SCNBAS", "SCNWRP", "XACTSQN", "UNDOSQN", "INST#",
+     "STATUS$", "TS#", "UGRP#", "KEEP", "OPTIMAL", "FLAGS"},
+    {"US#", "FILE#", "BLOCK#", "STATUS$", "TS#"}};
+
 // The row in the table's column order; trailing NULL columns are not stored.
 StoredRow layRow(const SysTable& t, const Cells& cells) {
   for (const auto& [name, cell] : cells)
@@ -312,7 +317,7 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
   // Segment headers in front, data after them.
   std::map<std::string, uint32_t>& h = out.headers;
   const char* segments[] = {"C_USER#", "OBJ$", "C_OBJ#", "TABPART$", "INDPART$",
-                            "TABSUBPART$", "INDSUBPART$", "COLTYPE$"};
+                            "TABSUBPART$", "INDSUBPART$", "COLTYPE$", "UNDO$"};
   uint32_t block = 16;
   for (const char* s : segments) h[s] = block++;
   uint32_t next = 32;
@@ -335,6 +340,7 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
       {kSysClusterObjId, "C_OBJ#", 3, kSysClusterObjId, "C_OBJ#", 0},
       {kSysTabObjId, "TAB$", 2, kSysClusterObjId, "C_OBJ#", 1},
       {kSysUserClusterObjId, "C_USER#", 3, kSysUserClusterObjId, "C_USER#", 0},
+      {kSysUndoObjId, "UNDO$", 2, kSysUndoObjId, "UNDO$", 0},
       {kSysObjObjId, "OBJ$", 2, kSysObjObjId, "OBJ$", 0},
       {kSysIndObjId, "IND$", 2, kSysClusterObjId, "C_OBJ#", 3},
       {kSysColObjId, "COL$", 2, kSysClusterObjId, "C_OBJ#", 5},
@@ -555,6 +561,23 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
                                          {"INTCOLS", num(1)},
                                          {"FLAGS", num(0)},
                                          {"SYNOBJ#", nonZero(c.synObjId)}}));
+  std::vector<StoredRow> undo;
+  for (const DictUndoRow& u : rows.undoSegments)
+    undo.push_back(layRow(kUndo, {{"US#", num(u.usn)},
+                                  {"NAME", chars(u.usn == 0 ? "SYSTEM" : "_SYSSMU" + std::to_string(u.usn) + "$")},
+                                  {"USER#", num(1)},
+                                  {"FILE#", num(u.file)},
+                                  {"BLOCK#", num(u.block)},
+                                  {"SCNBAS", num(0x80e000 + u.usn)},
+                                  {"SCNWRP", num(0)},
+                                  {"XACTSQN", num(0x273)},
+                                  {"UNDOSQN", num(7)},
+                                  {"INST#", num(0)},
+                                  {"STATUS$", num(u.status)},
+                                  {"TS#", num(u.tablespace)},
+                                  {"UGRP#", num(1)},
+                                  {"KEEP", num(0)},
+                                  {"FLAGS", num(0)}}));
   struct Heap {
     const char* segment;
     uint32_t objd;
@@ -568,6 +591,7 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
       {"TABSUBPART$", kSysTabSubpartObjId, &kTabSubpart, &tabSubpart, &out.expected.tables},
       {"INDSUBPART$", kSysIndSubpartObjId, &kIndSubpart, &indSubpart, &out.expected.tables},
       {"COLTYPE$", kSysColTypeObjId, &kColType, &colTypes, &out.expected.columnTypes},
+      {"UNDO$", kSysUndoObjId, &kUndo, &undo, &out.expected.undo},
   };
   for (const Heap& heap : heaps) {
     const std::vector<uint32_t> used = heapBlocks(f, next, heap.objd, *heap.rows);

@@ -6,7 +6,7 @@
 //   OBJ$     heap, objd 18
 //   C_OBJ#   cluster, objd 2: table 0 the key, 1 TAB$ (key OBJ#), 2 CLU$
 //            (empty), 3 IND$ (key BO#), 4 ICOL$ (empty), 5 COL$ (key OBJ#)
-//   TABPART$, INDPART$, TABSUBPART$, INDSUBPART$, COLTYPE$   heaps
+//   TABPART$, INDPART$, TABSUBPART$, INDSUBPART$, COLTYPE$, UNDO$   heaps
 //
 // each with a segment header and an extent map. The SYSTEM tables have OBJ$
 // and TAB$ rows of their own under SYS (user 0), so the follow-on tables
@@ -35,6 +35,7 @@ namespace mkdb {
 constexpr uint32_t kSysClusterObjId = 2;      // C_OBJ#
 constexpr uint32_t kSysTabObjId = 4;          // TAB$
 constexpr uint32_t kSysUserClusterObjId = 10; // C_USER#
+constexpr uint32_t kSysUndoObjId = 15;        // UNDO$
 constexpr uint32_t kSysObjObjId = 18;         // OBJ$
 constexpr uint32_t kSysIndObjId = 19;         // IND$
 constexpr uint32_t kSysColObjId = 21;         // COL$
@@ -65,13 +66,14 @@ struct ExpectedDictionary {
   std::string tabRows;      // the TAB$ lines alone, the start of tables
   std::string columns;      // ZUTCOL.TXT
   std::string columnTypes;  // ZUTTYP.TXT
+  std::string undo;         // ZUTUNDO.TXT: the UNDO$ rows
 };
 
 struct SystemDatabase {
   FileImage file;
   DictionaryRows rows;  // the description plus SYS and the SYSTEM tables
   // Segment header block of each segment: "C_OBJ#", "C_USER#", "OBJ$",
-  // "TABPART$", "INDPART$", "TABSUBPART$", "INDSUBPART$", "COLTYPE$".
+  // "TABPART$", "INDPART$", "TABSUBPART$", "INDSUBPART$", "COLTYPE$", "UNDO$".
   std::map<std::string, uint32_t> headers;
   // The data blocks of each segment, in order.
   std::map<std::string, std::vector<uint32_t>> dataBlocks;
@@ -81,7 +83,8 @@ struct SystemDatabase {
 // Builds the SYSTEM file image for the description. User 0 is SYS (added
 // when the description has no user 0). TAB$ rows with a table number go to
 // TAB$; rows without one go by their object's type# to IND$ (1), TABPART$
-// (19), INDPART$ (20), TABSUBPART$ (34) or INDSUBPART$ (35). Returns false
+// (19), INDPART$ (20), TABSUBPART$ (34) or INDSUBPART$ (35). The undo
+// segments of the description are the rows of UNDO$. Returns false
 // when the rows do not fit the blocks.
 bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOptions& options,
                          SystemDatabase& out);

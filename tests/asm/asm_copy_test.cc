@@ -135,4 +135,77 @@ TEST(AsmCopy, ListingsAndCopiesOfAnIntactGroup) {
   }
 }
 
+// ALIAS in both byte orders: entries over two blocks, only flags 4 and 18
+// listed, a name of exactly 48 characters whole, the heading before each
+// direct extent of the alias directory.
+TEST(AsmCopy, AliasListing) {
+  for (const uint8_t order : {0, 1}) {
+    TempDir dir;
+    mkdb::AsmGroup g = mkdb::asmGroup(dir.path(), 2, order, 1u << 20, 16);
+    std::string want;
+    const std::string heading =
+        "    file          inc parent fstblk flag  refer alias                     \n"
+        "======== ============ ====== ====== ==== ====== ==========================\n";
+    for (uint32_t i = 0; i < 60; i++) {
+      mkdb::AsmAlias a;
+      a.name = i == 58 ? std::string(48, 'Z') : "DATAFILE_" + std::to_string(i);
+      a.file = 256 + i;
+      a.incarnation = 1000000 + i * 7;
+      a.refer = i * 3;
+      a.flags = i % 10 == 3 ? 1 : i % 10 == 4 ? 4 : 18;
+      g.aliases.push_back(a);
+      if (a.flags != 1)
+        want += fmt("%8d %12d %6d %6d %4d %6d %s\n", a.file, a.incarnation, 7, 2 + i / 53, a.flags, a.refer,
+                    a.name.c_str());
+    }
+    g.aliasExtents = {{1, 5}, {0, 6}};
+    ASSERT_EQ(0, mkdb::writeAsmGroup(g));
+    ASSERT_EQ(0, mkdb::writeAsmDiskList(g, dir.file("disks.lst")));
+    runZut(dir.path(), "ASM OPEN disks.lst\nASM ALIAS TO alias.txt\nEXIT\n");
+    EXPECT_EQ(heading + want + heading, dir.read("alias.txt"));
+  }
+}
+
+// Extents the indirect blocks skip: FMAP says so and numbers on after the
+// gap, COPY writes the skipped extent as zeros; and a member disk left out
+// of the list: its AUs become zeros in both copies, every extent on the
+// other disks comes out.
+TEST(AsmCopy, HolesAndAMissingDisk) {
+  TempDir dir;
+  mkdb::AsmGroup g = mkdb::asmGroup(dir.path(), 3, 1, 1u << 20, 32);
+  mkdb::AsmFile f;
+  f.number = 260;
+  f.extents = mkdb::spreadExtents(g, 9u << 20, 10);
+  f.size = 9u << 20;
+  f.directSlots = 2;
+  f.perIndirectBlock = 2;
+  f.holes = {4};
+  f.indirectAUs = {{0, 8}};
+  g.files = {f};
+  ASSERT_EQ(0, mkdb::writeAsmGroup(g));
+  std::vector<uint8_t> bytes(f.size);
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<uint8_t>(i / 4096 + i * 3);
+  ASSERT_EQ(0, mkdb::writeAsmFileBytes(g, f, 0, bytes));
+  dir.write("two.lst", g.disks[0].path + "\n" + g.disks[1].path + "\n");
+  const RunResult r = runZut(dir.path(), "ASM OPEN two.lst\nASM FMAP FILE 260 TO fmap.txt\n"
+                                         "ASM COPY FILE 260 TO copy.dbf\nASM SCAN TO map.txt\n"
+                                         "ASM COPY FILE 260 MAP map.txt TO mapped.dbf\nEXIT\n");
+  std::string fmap = "fid=260, disk=1, au=3, block=4\nsiz=9, ecnt=9, eeof=0, flags=0, type=0, alias=0,0\n"
+                     "     extid  disk       auid  cnt flg chk\n========== ===== ========== ==== === ===\n";
+  std::vector<uint8_t> want = bytes;
+  for (uint32_t e = 1; e <= f.extents.size(); e++) {
+    if (e == 4) fmap += "ERROR: missing (1) extents\n";
+    else fmap += fmt("%10d %5d %10d    1   0   0\n", e, f.extents[e - 1].disk, f.extents[e - 1].au);
+    if (e == 4 || f.extents[e - 1].disk == 2) std::fill(want.begin() + ((e - 1) << 20), want.begin() + (e << 20), 0);
+  }
+  EXPECT_EQ(fmap, dir.read("fmap.txt"));
+  EXPECT_EQ(want, readWholeFile(dir.file("copy.dbf")));
+  // The map names no extent past the last one on a disk that is there.
+  want.resize(8u << 20);
+  EXPECT_EQ(want, readWholeFile(dir.file("mapped.dbf")));
+  EXPECT_NE(std::string::npos, r.out.find("  3 AUs could not be read and were written as zeros.\n"
+                                          "  1 extents are missing from the extent list and were written as zeros.\n"))
+      << r.out;
+}
+
 }  // namespace

@@ -218,7 +218,8 @@ TEST(AsmDamage, EdgesOfRangesOutputsAndStripes) {
                     "ASM LSAU DISK 0 AU 4294967295 COUNT 4294967295\nASM SCAN DISK 0 AU 4294967290 COUNT 100\n"
                     "ASM LSAU DISK 0 AU 1530 COUNT 4294967295\nASM SCAN DISK 1 AU 1000 COUNT 4294967295 TO scan.txt\n"
                     "ASM COPY FILE 300 TO disk0.img\nASM COPY FILE 300 TO /dev/full\n"
-                    "ASM SET STRIP_SIZE 16\nASM SCOPY FILE 302 TO striped.dbf\nEXIT\n");
+                    "ASM SET STRIP_SIZE 16\nASM SCOPY FILE 302 TO striped.dbf\n"
+                    "ASM FMAP2 FILE 300 OFFSET 1000 TO window.txt\nEXIT\n");
   EXPECT_EQ(0, r.status);
   EXPECT_NE(std::string::npos,
             p.dir.read("lsau.txt").find("fileid=301, disk=" + std::to_string(entry.disk) + ", au=" +
@@ -233,6 +234,13 @@ TEST(AsmDamage, EdgesOfRangesOutputsAndStripes) {
   EXPECT_NE(std::string::npos, r.out.find("  Write error on /dev/full: No space left on device\n")) << r.out;
   EXPECT_NE(std::string::npos, r.out.find("  4 stripes could not be read and were written as zeros.\n")) << r.out;
   EXPECT_EQ(p.stripedBytes, readWholeFile(p.dir.file("striped.dbf")));
+  // The window from extent 1000, in entry order (extent number modulo 1024).
+  std::string window;
+  for (uint32_t e : {1024u, 1000u})
+    for (uint32_t x = e; x < e + (e == 1024 ? 77 : 24); x++)
+      window += "extentid=" + std::to_string(x) + ", disk=" + std::to_string(p.big.extents[x - 1].disk) +
+                ", au=" + std::to_string(p.big.extents[x - 1].au) + "\n";
+  EXPECT_EQ(window, p.dir.read("window.txt"));
   // No output of the ranges past the ends.
   EXPECT_EQ(std::string::npos, r.out.find("fileid=")) << r.out;
 }

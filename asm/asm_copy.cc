@@ -100,7 +100,7 @@ ASMCopyResult copyASMFileOut(FILE* out, ASMDiskGroup& g, ASMFileHandle& h) {
   ASMExtentWalk walk;
   walk.extent = [&](uint64_t e, const ASMExtent& x) { return c.extent(static_cast<uint32_t>(e), &x, limitOf(e)); };
   walk.missing = [&](uint64_t first, uint64_t count) { return c.missing(first, count); };
-  walkFileExtents(g, d, n, h.fileNumber, 0xFFFFFFFFull, walk);
+  walkFileExtents(g, d, n, h.fileNumber, diskGroupAUs(g), walk);
   return r;
 }
 
@@ -128,7 +128,7 @@ bool parseASMMapLine(const char* line, size_t length, uint32_t& file, uint32_t& 
 }
 
 int readFileExtentMap(const char* path, std::map<uint32_t, ASMExtent>& list, uint32_t file, uint32_t first,
-                      uint32_t last, uint64_t* ignored, bool* opened) {
+                      uint32_t last, uint32_t most, uint64_t* ignored, bool* opened) {
   FILE* in = fopen(path, "r");
   if (opened != nullptr) *opened = in != nullptr;
   if (in == nullptr) return 0;
@@ -140,7 +140,8 @@ int readFileExtentMap(const char* path, std::map<uint32_t, ASMExtent>& list, uin
     if (line[0] == '#' || line[0] == '\n' || (line[0] == '\r' && got <= 2)) continue;
     uint32_t f, e;
     ASMExtent x;
-    if (static_cast<size_t>(got) > kMaxMapLine + 1 || !parseASMMapLine(line, static_cast<size_t>(got), f, e, x)) {
+    if (static_cast<size_t>(got) > kMaxMapLine + 1 || !parseASMMapLine(line, static_cast<size_t>(got), f, e, x) ||
+        e > most) {
       if (ignored != nullptr) (*ignored)++;
       continue;
     }
@@ -158,12 +159,13 @@ ASMCopyResult copyASMFileOutWithMap(FILE* out, const char* mapPath, ASMDiskGroup
   if (g.auSize == 0) return r;
   Copier c(out, g, r);
   uint64_t next = 1;  // the next extent to write
-  for (uint64_t w = 1; w <= kMaxMapExtent; w += kMapWindow) {
+  const uint32_t most = static_cast<uint32_t>(std::min<uint64_t>(diskGroupAUs(g), kMaxMapExtent));
+  for (uint64_t w = 1; w <= most; w += kMapWindow) {
     std::map<uint32_t, ASMExtent> list;
     bool opened = false;
-    const uint64_t last = std::min<uint64_t>(w + kMapWindow - 1, kMaxMapExtent);
+    const uint64_t last = std::min<uint64_t>(w + kMapWindow - 1, most);
     const int beyond = readFileExtentMap(mapPath, list, file, static_cast<uint32_t>(w), static_cast<uint32_t>(last),
-                                         w == 1 ? &r.ignoredLines : nullptr, &opened);
+                                         most, w == 1 ? &r.ignoredLines : nullptr, &opened);
     if (!opened) return r;
     r.located = true;
     for (const auto& [e, x] : list) {
@@ -202,7 +204,7 @@ ASMCopyResult copyASMStripFileOut(FILE* out, ASMDiskGroup& g, ASMFileHandle& h) 
     for (uint64_t e = first; e < first + count; e++) aus += getExtentAUCount(g.policy, static_cast<uint32_t>(e));
     return true;
   };
-  walkFileExtents(g, entry.data(), entry.size(), h.fileNumber, 0xFFFFFFFFull, walk);
+  walkFileExtents(g, entry.data(), entry.size(), h.fileNumber, diskGroupAUs(g), walk);
   uint64_t total = aus * g.auSize;
   const uint64_t size = getASMFileSize(entry.data(), entry.size());
   const uint64_t lastSet = static_cast<uint64_t>(g.stripWidth) * g.auSize;

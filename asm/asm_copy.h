@@ -31,10 +31,11 @@ ASMCopyResult copyASMFileOut(FILE* out, ASMDiskGroup& g, ASMFileHandle& h);
 // extent map file, the first line naming an extent winning. Returns 1 when
 // some line of the file names an extent past `last`, else 0 (also when the
 // file cannot be opened: *opened is then false). Lines that are not four
-// numbers, or name an extent, disk or AU no pointer can hold, are counted
-// in *ignored.
+// numbers, or name an extent, disk or AU no pointer can hold, or an extent
+// past `most` (no file of the group has that many), are counted in
+// *ignored.
 int readFileExtentMap(const char* path, std::map<uint32_t, ASMExtent>& list, uint32_t file,
-                      uint32_t first, uint32_t last, uint64_t* ignored, bool* opened);
+                      uint32_t first, uint32_t last, uint32_t most, uint64_t* ignored, bool* opened);
 // Parses one map line; true for "file,extent,disk,au" within their ranges.
 bool parseASMMapLine(const char* line, size_t length, uint32_t& file, uint32_t& extent,
                      ASMExtent& where);

@@ -174,6 +174,14 @@ uint64_t diskGroupDiskBytes(ASMDiskGroup& g, uint16_t disk) {
   return st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 
+uint64_t diskGroupAUs(ASMDiskGroup& g) {
+  if (g.auSize == 0) return 0;
+  uint64_t aus = 0;
+  for (int i = 0; i < g.diskCount && i < kASMMaxDisks; i++)
+    if (g.disks[i].stream != nullptr) aus += diskGroupDiskBytes(g, g.disks[i].number) / g.auSize + 1;
+  return aus;
+}
+
 bool visitBlocksOfAU(ASMDiskGroup& g, uint16_t disk, uint32_t au, const ASMBlockVisit& visit) {
   const uint32_t B = g.blockSize, U = g.auSize;
   if (B == 0 || U < B || !isAUOnDisk(g, disk, au)) return false;

@@ -36,7 +36,7 @@ void walkDirectory(ASMDiskGroup& g, const ASMFileHandle& h, const std::function<
     });
     return true;
   };
-  walkFileExtents(g, entry.data(), entry.size(), h.fileNumber, 0xFFFFFFFFull, walk);
+  walkFileExtents(g, entry.data(), entry.size(), h.fileNumber, diskGroupAUs(g), walk);
 }
 
 void printExtentPointer(FILE* out, uint32_t file, uint64_t extent, const ASMExtent& x) {
@@ -135,7 +135,7 @@ void listASMFileExtent(FILE* out, ASMDiskGroup& g, const ASMFileHandle& h) {
     fprintf(out, "ERROR: missing (%d) extents\n", static_cast<int>(count));
     return true;
   };
-  walkFileExtents(g, d, n, h.fileNumber, 0xFFFFFFFFull, walk);
+  walkFileExtents(g, d, n, h.fileNumber, diskGroupAUs(g), walk);
 }
 
 void listASMFileExtent2(FILE* out, ASMDiskGroup& g, ASMFileHandle& h, uint32_t first) {

@@ -31,6 +31,9 @@ uint32_t indirectCount(const unsigned char* b, size_t n);
 // The byte length of the disk as it is (image or device), 0 when unknown.
 uint64_t diskGroupDiskBytes(ASMDiskGroup& g, uint16_t disk);
 
+// The AUs of all opened disks together: no file has more extents.
+uint64_t diskGroupAUs(ASMDiskGroup& g);
+
 // Visits each full metadata block of AU (disk, au) with its index, read into
 // a buffer of the walk's own (so visitors may use every cache). An AU that
 // does not read whole is visited block by block, skipping blocks that do

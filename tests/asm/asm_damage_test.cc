@@ -186,7 +186,7 @@ TEST(AsmDamage, CopyWithAHandWrittenMap) {
     if (l.rfind("300,7,", 0) == 0) map += "300,7,0,12\n301,7,0,13\n";
   }
   map += "300,4294967295,0,5\n300,-1,0,5\n300,3,70000,5\n300,3,0,4294967296\n300,0,0,5\nabc\n300,2,0\n" +
-         std::string(300, '1') + ",1,0,5\n300,18446744073709551616,0,5\n";
+         std::string(300, '1') + ",1,0,5\n300,18446744073709551616,0,5\n300,100000,0,5\n";
   p.dir.write("map.txt", map);
   const RunResult r = runZut(p.dir.path(), "ASM SET AU_SIZE 65536\nASM OPEN disks.lst\n"
                                            "ASM COPY FILE 300 MAP map.txt TO copy.dbf\n"
@@ -198,7 +198,7 @@ TEST(AsmDamage, CopyWithAHandWrittenMap) {
   EXPECT_NE(std::string::npos,
             r.out.find("  1 AUs could not be read and were written as zeros.\n"
                        "  1 extents are missing from the extent list and were written as zeros.\n"
-                       "  9 lines of map.txt were ignored: not file,extent,disk,au with numbers an extent can have.\n"
+                       "  10 lines of map.txt were ignored: not file,extent,disk,au with numbers an extent can have.\n"
                        "  Copied " + std::to_string(want.size()) + " bytes to copy.dbf.\n"))
       << r.out;
   EXPECT_NE(std::string::npos, r.out.find("  Cannot open extent map file nomap.txt: No such file or directory\n"));

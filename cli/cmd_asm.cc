@@ -48,7 +48,9 @@ uint64_t numberWord(const CommandBuffer& cmd, uint64_t max) {
   return v > max ? max : v;
 }
 
-void parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
+// False, after saying so, when a word is longer than an argument can be:
+// it is refused rather than cut into another path or number.
+bool parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
   enum { kNone, kTo, kMap, kFile, kDisk, kAU, kBlock, kLevel, kCount, kOffset };
   static const struct {
     const char* word;
@@ -58,6 +60,11 @@ void parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
                   {"COUNT", kCount}, {"SIZE", kCount},  {"OFFSET", kOffset}};
   int field = kNone;
   while (scanNextWord(cmd) > 0) {
+    if (cmd.end - cmd.start > kASMArgumentLength - 1) {
+      printf("  A word of %d characters is longer than an ASM argument can be (%d); nothing done.\n",
+             static_cast<int>(cmd.end - cmd.start), static_cast<int>(kASMArgumentLength - 1));
+      return false;
+    }
     int keyword = kNone;
     for (const auto& k : keywords)
       if (compareKeyword(cmd, k.word) == 0) keyword = k.field;
@@ -79,6 +86,7 @@ void parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
     }
     field = kNone;
   }
+  return true;
 }
 
 void doASMHelp() {
@@ -275,7 +283,7 @@ void runAsmCommand(ZUTState& st) {
   }
   ASMCommandArgs a;
   if (is("ADD")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     if (!a.to.empty()) {
       openDiskGroupDisk(stdout, g, a.disk, a.to.c_str(), a.count);
@@ -283,30 +291,30 @@ void runAsmCommand(ZUTState& st) {
     }
     printDate();
   } else if (is("LIST")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     toOutput(st, a.to, [&](FILE* out) { printDiskGroup(out, g); });
     printDate();
   } else if (is("EXTENT")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     if (a.level != 0 && a.au != 0 && a.count != 0) setExtentAUCount(g.policy, a.level, a.au, a.count);
     listASMExtentPolicy(stdout, g);
     printDate();
   } else if (is("DUMP")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     std::unique_ptr<ASMFileHandle> h = workingHandle(g, a);
     if (h != nullptr)
       toOutput(st, a.to, [&](FILE* out) { dumpASMFileBlock(out, g, *h, a.offset); });
     printDate();
   } else if (is("LSAU")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     toOutput(st, a.to, [&](FILE* out) { listASMFileEntryAU(out, g, a.disk, a.au, a.count); });
     printDate();
   } else if (is("SCAN")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     toOutput(st, a.to, [&](FILE* out) {
       if (a.au == 0)
@@ -317,7 +325,7 @@ void runAsmCommand(ZUTState& st) {
     printDate();
   } else if (is("FILE") || is("ALIAS")) {
     const bool aliases = is("ALIAS");
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     ASMFileHandle& dir = aliases ? g.aliasDir : g.fileDir;
     if (a.file != 0 && a.au != 0) {
@@ -335,7 +343,7 @@ void runAsmCommand(ZUTState& st) {
     printDate();
   } else if (is("FMAP") || is("FMAP2")) {
     const bool window = is("FMAP2");
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     std::unique_ptr<ASMFileHandle> h = workingHandle(g, a);
     if (h != nullptr)
@@ -347,7 +355,7 @@ void runAsmCommand(ZUTState& st) {
       });
     printDate();
   } else if (is("COPY")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     if (!a.map.empty() && !a.to.empty()) {
       FILE* probe = fopen(a.map.c_str(), "r");
@@ -364,7 +372,7 @@ void runAsmCommand(ZUTState& st) {
     }
     printDate();
   } else if (is("SCOPY")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     copyLocatedFile(st, g, a, "stripes", [&](FILE* f, ASMFileHandle& h) { return copyASMStripFileOut(f, g, h); });
     printDate();

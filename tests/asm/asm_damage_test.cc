@@ -219,7 +219,8 @@ TEST(AsmDamage, EdgesOfRangesOutputsAndStripes) {
                     "ASM LSAU DISK 0 AU 1530 COUNT 4294967295\nASM SCAN DISK 1 AU 1000 COUNT 4294967295 TO scan.txt\n"
                     "ASM COPY FILE 300 TO disk0.img\nASM COPY FILE 300 TO /dev/full\n"
                     "ASM SET STRIP_SIZE 16\nASM SCOPY FILE 302 TO striped.dbf\n"
-                    "ASM FMAP2 FILE 300 OFFSET 1000 TO window.txt\nEXIT\n");
+                    "ASM FMAP2 FILE 300 OFFSET 1000 TO window.txt\nASM COPY FILE 300 TO " + std::string(300, 'a') +
+                    "\nEXIT\n");
   EXPECT_EQ(0, r.status);
   EXPECT_NE(std::string::npos,
             p.dir.read("lsau.txt").find("fileid=301, disk=" + std::to_string(entry.disk) + ", au=" +
@@ -241,6 +242,9 @@ TEST(AsmDamage, EdgesOfRangesOutputsAndStripes) {
       window += "extentid=" + std::to_string(x) + ", disk=" + std::to_string(p.big.extents[x - 1].disk) +
                 ", au=" + std::to_string(p.big.extents[x - 1].au) + "\n";
   EXPECT_EQ(window, p.dir.read("window.txt"));
+  EXPECT_NE(std::string::npos,
+            r.out.find("  A word of 300 characters is longer than an ASM argument can be (255); nothing done.\n"));
+  EXPECT_NE(0, access(p.dir.file(std::string(255, 'a')).c_str(), F_OK));
   // No output of the ranges past the ends.
   EXPECT_EQ(std::string::npos, r.out.find("fileid=")) << r.out;
 }

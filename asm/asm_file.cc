@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "asm/asm_disk.h"
@@ -185,18 +186,19 @@ uint64_t diskGroupAUs(ASMDiskGroup& g) {
 bool visitBlocksOfAU(ASMDiskGroup& g, uint16_t disk, uint32_t au, const ASMBlockVisit& visit) {
   const uint32_t B = g.blockSize, U = g.auSize;
   if (B == 0 || U < B || !isAUOnDisk(g, disk, au)) return false;
-  std::vector<unsigned char> buffer(U);
+  // Not cleared first: only bytes that were read are looked at.
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[U]);
   const uint64_t blocks = std::min<uint64_t>(U / B, kASMMaxBlocksPerAU);
-  if (readDiskGroup(g, disk, au, 0, buffer.data(), U) == U) {
+  if (readDiskGroup(g, disk, au, 0, buffer.get(), U) == U) {
     for (uint64_t j = 0; j < blocks; j++)
-      if (!visit(static_cast<uint32_t>(j), buffer.data() + j * B, B)) break;
+      if (!visit(static_cast<uint32_t>(j), buffer.get() + j * B, B)) break;
     return true;
   }
   bool any = false;
   for (uint64_t j = 0; j < blocks; j++) {
-    if (readDiskGroup(g, disk, au, static_cast<uint32_t>(j), buffer.data(), B) != B) continue;
+    if (readDiskGroup(g, disk, au, static_cast<uint32_t>(j), buffer.get(), B) != B) continue;
     any = true;
-    if (!visit(static_cast<uint32_t>(j), buffer.data(), B)) break;
+    if (!visit(static_cast<uint32_t>(j), buffer.get(), B)) break;
   }
   return any;
 }

@@ -208,4 +208,26 @@ TEST(AsmCopy, HolesAndAMissingDisk) {
       << r.out;
 }
 
+// Disk numbers with a gap (0 and 5): SCAN keeps the pointers to disk 5, so
+// the copy by the map is whole.
+TEST(AsmCopy, ScanKeepsDisksNumberedPastTheDiskCount) {
+  TempDir dir;
+  mkdb::AsmGroup g = mkdb::asmGroup(dir.path(), 2, 1, 1u << 20, 16);
+  g.disks[1].number = 5;
+  g.directory.extents[1].disk = 5;
+  mkdb::AsmFile f;
+  f.number = 270;
+  f.extents = mkdb::spreadExtents(g, 4u << 20, 6);
+  f.size = 4u << 20;
+  g.files = {f};
+  ASSERT_EQ(0, mkdb::writeAsmGroup(g));
+  std::vector<uint8_t> bytes(f.size);
+  for (size_t i = 0; i < bytes.size(); i++) bytes[i] = static_cast<uint8_t>(i * 5 + i / 1000);
+  ASSERT_EQ(0, mkdb::writeAsmFileBytes(g, f, 0, bytes));
+  ASSERT_EQ(0, mkdb::writeAsmDiskList(g, dir.file("disks.lst")));
+  runZut(dir.path(), "ASM OPEN disks.lst\nASM SCAN TO map.txt\nASM COPY FILE 270 MAP map.txt TO copy.dbf\nEXIT\n");
+  EXPECT_EQ(1u, countOf(dir.read("map.txt"), "270,2,5,6\n")) << dir.read("map.txt");
+  EXPECT_EQ(bytes, readWholeFile(dir.file("copy.dbf")));
+}
+
 }  // namespace

@@ -44,7 +44,7 @@ int main() {
   f.number = 256;
   f.size = kFileBytes;
   f.extents = mkdb::spreadExtents(group, kFileBytes, 4);
-  f.indirectAUs = {{0, 515}};
+  f.indirectAUs = {{0, 518}};
   group.files = {f};
   int rc = 1;
   bool written = mkdb::writeAsmGroup(group) == 0 && mkdb::writeAsmDiskList(group, dir + "/disks.lst") == 0;

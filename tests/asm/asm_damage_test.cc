@@ -17,15 +17,6 @@
 
 namespace {
 
-void zeroBytes(const std::string& path, uint64_t at, uint64_t length) {
-  FILE* f = fopen(path.c_str(), "r+b");
-  ASSERT_NE(nullptr, f);
-  const std::vector<char> zeros(length, 0);
-  ASSERT_EQ(0, fseeko(f, static_cast<off_t>(at), SEEK_SET));
-  ASSERT_EQ(length, fwrite(zeros.data(), 1, length, f));
-  ASSERT_EQ(0, fclose(f));
-}
-
 uint32_t readLE4(const std::vector<uint8_t>& b, size_t at) {
   return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
 }
@@ -36,7 +27,7 @@ uint32_t readLE4(const std::vector<uint8_t>& b, size_t at) {
 TEST(AsmDamage, DamagedFileDirectory) {
   AsmDemo d(AsmLayout{});
   d.dir.write("copy.cfg", "copy.dbf\n");
-  zeroBytes(d.group.disks[0].path, 0, 4096);
+  zeroFileBytes(d.group.disks[0].path, 0, 4096);
   RunResult r = runZut(d.dir.path(), "ASM OPEN disks.lst\nASM ADD DISK 0 PATH disk0.img\nASM FILE\n"
                                      "ASM LSAU DISK 0 AU 0 COUNT 8 TO lsau.txt\nASM SET F1B1_DISK 0\n"
                                      "ASM SET F1B1_AU 2\nASM FILE TO files.txt\nASM COPY FILE 256 TO copy.dbf\n"
@@ -50,7 +41,7 @@ TEST(AsmDamage, DamagedFileDirectory) {
 
   AsmDemo e(AsmLayout{});
   e.dir.write("copy.cfg", "copy.dbf\n");
-  zeroBytes(e.group.disks[0].path, 2u << 20, 1u << 20);
+  zeroFileBytes(e.group.disks[0].path, 2u << 20, 1u << 20);
   r = runZut(e.dir.path(), "ASM OPEN disks.lst\nASM FILE\nASM COPY FILE 256 TO lost.dbf\n"
                            "ASM LSAU DISK 1 AU 0 COUNT 10 TO lsau.txt\n"
                            "ASM FMAP FILE 256 DISK 1 AU 3 BLOCK 0 TO fmap.txt\n"
@@ -92,10 +83,10 @@ TEST(AsmDamage, LostExtentLists) {
   }
   ASSERT_NE(0u, lost);
   const auto [disk, au, block] = d.entryOf(256);
-  zeroBytes(d.group.disks[disk].path, static_cast<uint64_t>(au) * d.group.auSize + block * 4096ull, 4096);
+  zeroFileBytes(d.group.disks[disk].path, static_cast<uint64_t>(au) * d.group.auSize + block * 4096ull, 4096);
   // Indirect block i (one extent each, the stale copy second) lies in AU
   // 4095 - i / 16 of disk 0.
-  zeroBytes(d.group.disks[0].path, (4095ull - lost / 16) * d.group.auSize + (lost % 16) * 4096ull, 4096);
+  zeroFileBytes(d.group.disks[0].path, (4095ull - lost / 16) * d.group.auSize + (lost % 16) * 4096ull, 4096);
   d.dir.write("mapped.cfg", "mapped.dbf\n");
   const RunResult r = runZut(d.dir.path(), d.openCommands() + "ASM COPY FILE 256 TO lost.dbf\nASM SCAN TO map.txt\n"
                                                               "ASM COPY FILE 256 MAP map.txt TO mapped.dbf\n"

@@ -18,15 +18,6 @@ namespace {
 
 constexpr uint32_t kAU = 64u << 10;
 
-void zero(const std::string& path, uint64_t at, uint64_t length) {
-  FILE* f = fopen(path.c_str(), "r+b");
-  ASSERT_NE(nullptr, f);
-  const std::vector<char> zeros(length, 0);
-  ASSERT_EQ(0, fseeko(f, static_cast<off_t>(at), SEEK_SET));
-  ASSERT_EQ(length, fwrite(zeros.data(), 1, length, f));
-  ASSERT_EQ(0, fclose(f));
-}
-
 // Each extent of the copy: the stored bytes, or zeros (or nothing past the
 // end) for a lost one.
 void expectExtents(const std::vector<uint8_t>& stored, const std::set<uint32_t>& lost, const std::string& path) {
@@ -71,14 +62,14 @@ TEST(AsmCorruption, EveryExtentThatSurvivesReachesTheCopy) {
     std::set<uint32_t> lost;
     std::string disks = g.disks[0].path + "\n" + g.disks[1].path + "\n", entry = "";
     if (kind == 0) {  // the directory's first AU
-      zero(g.disks[0].path, 2ull * kAU, kAU);
+      zeroFileBytes(g.disks[0].path, 2ull * kAU, kAU);
       entry = " DISK 1 AU 3 BLOCK 4";
     }
     const uint32_t direct = std::min<uint32_t>(40, f.directSlots), per = f.perIndirectBlock;
     if (kind == 1) {  // one indirect block of the current ones
       const uint32_t blocks = (40 - direct + per - 1) / per, i = rng() % blocks;
       const uint32_t at = i + (f.staleCopy && i > 0);  // the stale copy follows block 0
-      zero(g.disks[f.indirectAUs[at / 16].disk].path, f.indirectAUs[at / 16].au * uint64_t{kAU} + (at % 16) * 4096ull,
+      zeroFileBytes(g.disks[f.indirectAUs[at / 16].disk].path, f.indirectAUs[at / 16].au * uint64_t{kAU} + (at % 16) * 4096ull,
            4096);
       for (uint32_t e = direct + i * per + 1; e <= std::min(40u, direct + (i + 1) * per); e++) lost.insert(e);
     }

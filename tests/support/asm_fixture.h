@@ -33,6 +33,16 @@ inline std::vector<uint8_t> readWholeFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Overwrites length bytes at byte `at` of a disk image with zeros.
+inline void zeroFileBytes(const std::string& path, uint64_t at, uint64_t length) {
+  FILE* f = fopen(path.c_str(), "r+b");
+  ASSERT_NE(nullptr, f);
+  const std::vector<char> zeros(length, 0);
+  ASSERT_EQ(0, fseeko(f, static_cast<off_t>(at), SEEK_SET));
+  ASSERT_EQ(length, fwrite(zeros.data(), 1, length, f));
+  ASSERT_EQ(0, fclose(f));
+}
+
 struct AsmDemo {
   TempDir dir;
   mkdb::DemoDatabase db;

@@ -3,11 +3,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "asm/asm_disk.h"
 #include "asm/asm_layout.h"
+#include "asm/asm_walk.h"
 
 namespace {
 
@@ -19,32 +22,6 @@ uint32_t slotsFitting(size_t length, size_t base) {
   return length > base ? static_cast<uint32_t>((length - base) / kASMExtentSize) : 0;
 }
 
-// A private copy of the metadata block at (disk, AU, block), when it reads in
-// full: later reads may replace the block cache.
-bool copyMetadataBlock(ASMDiskGroup& g, uint16_t disk, uint32_t au, uint32_t block,
-                       std::vector<unsigned char>& out) {
-  if (readDiskGroupBlock(g, disk, au, block) != g.blockSize || g.blockSize == 0) return false;
-  out.assign(g.blockCache.buffer, g.blockCache.buffer + g.blockSize);
-  return true;
-}
-
-// The direct extents of a directory entry: the smaller of the slots used and
-// the direct slots, and no more than the block holds.
-uint32_t directExtents(const unsigned char* b, size_t n) {
-  uint32_t used = getASMSlotsUsed(b, n), direct = getASMDirectSlots(b, n);
-  uint32_t d = used < direct ? used : direct;
-  const uint32_t fit = slotsFitting(n, kASMDirectoryExtentBase);
-  return d < fit ? d : fit;
-}
-uint32_t usedSlots(const unsigned char* b, size_t n) {
-  const uint32_t used = getASMSlotsUsed(b, n), fit = slotsFitting(n, kASMDirectoryExtentBase);
-  return used < fit ? used : fit;
-}
-uint32_t indirectCount(const unsigned char* b, size_t n) {
-  const uint32_t c = getASMIndirectCount(b, n), fit = slotsFitting(n, kASMIndirectExtentBase);
-  return c < fit ? c : fit;
-}
-
 // Each full metadata block of the AU held by cache c.
 template <class Visit>
 void forEachBlockOf(const ASMDiskGroup& g, const ASMCache& c, Visit visit) {
@@ -54,19 +31,10 @@ void forEachBlockOf(const ASMDiskGroup& g, const ASMCache& c, Visit visit) {
       return;
 }
 
-// True when AU au begins before the end of the disk (of the device or
-// image as it is, whatever its header says).
 bool isAUOnDisk(ASMDiskGroup& g, uint16_t disk, uint32_t au) {
   const ASMDisk* d = findASMDisk(g, disk);
-  if (d == nullptr || d->stream == nullptr || d->auSize == 0) return false;
-  struct stat st;
-  if (fstat(d->fd, &st) != 0) return false;
-  uint64_t end = static_cast<uint64_t>(st.st_size);
-  if (S_ISBLK(st.st_mode)) {
-    const off64_t e = lseek64(d->fd, 0, SEEK_END);
-    end = e > 0 ? static_cast<uint64_t>(e) : 0;
-  }
-  return static_cast<uint64_t>(au) * d->auSize < end;
+  if (d == nullptr || d->auSize == 0) return false;
+  return static_cast<uint64_t>(au) * d->auSize < diskGroupDiskBytes(g, disk);
 }
 
 // Each full metadata block of AU (disk, au): from cache c when the AU was
@@ -167,6 +135,112 @@ uint32_t readFileBytes(ASMDiskGroup& g, ASMFileHandle& h, uint64_t x, unsigned c
 
 }  // namespace
 
+bool copyMetadataBlock(ASMDiskGroup& g, uint16_t disk, uint32_t au, uint32_t block,
+                       std::vector<unsigned char>& out) {
+  if (readDiskGroupBlock(g, disk, au, block) != g.blockSize || g.blockSize == 0) return false;
+  out.assign(g.blockCache.buffer, g.blockCache.buffer + g.blockSize);
+  return true;
+}
+
+bool copyFileEntry(ASMDiskGroup& g, const ASMFileHandle& h, std::vector<unsigned char>& out) {
+  if (!copyMetadataBlock(g, h.disk, h.au, h.block, out)) return false;
+  return getASMBlockType(out.data(), out.size()) == kASMTypeFileDirectory &&
+         getASMBlockNumber(out.data(), out.size()) == h.fileNumber;
+}
+
+uint32_t directExtents(const unsigned char* b, size_t n) {
+  uint32_t used = getASMSlotsUsed(b, n), direct = getASMDirectSlots(b, n);
+  uint32_t d = used < direct ? used : direct;
+  const uint32_t fit = slotsFitting(n, kASMDirectoryExtentBase);
+  return d < fit ? d : fit;
+}
+uint32_t usedSlots(const unsigned char* b, size_t n) {
+  const uint32_t used = getASMSlotsUsed(b, n), fit = slotsFitting(n, kASMDirectoryExtentBase);
+  return used < fit ? used : fit;
+}
+uint32_t indirectCount(const unsigned char* b, size_t n) {
+  const uint32_t c = getASMIndirectCount(b, n), fit = slotsFitting(n, kASMIndirectExtentBase);
+  return c < fit ? c : fit;
+}
+
+uint64_t diskGroupDiskBytes(ASMDiskGroup& g, uint16_t disk) {
+  const ASMDisk* d = findASMDisk(g, disk);
+  if (d == nullptr || d->stream == nullptr) return 0;
+  struct stat st;
+  if (fstat(d->fd, &st) != 0) return 0;
+  if (S_ISBLK(st.st_mode)) {
+    const off64_t e = lseek64(d->fd, 0, SEEK_END);
+    return e > 0 ? static_cast<uint64_t>(e) : 0;
+  }
+  return st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+}
+
+uint64_t diskGroupAUs(ASMDiskGroup& g) {
+  if (g.auSize == 0) return 0;
+  uint64_t aus = 0;
+  for (int i = 0; i < g.diskCount && i < kASMMaxDisks; i++)
+    if (g.disks[i].stream != nullptr) aus += diskGroupDiskBytes(g, g.disks[i].number) / g.auSize + 1;
+  return aus;
+}
+
+bool visitBlocksOfAU(ASMDiskGroup& g, uint16_t disk, uint32_t au, const ASMBlockVisit& visit) {
+  const uint32_t B = g.blockSize, U = g.auSize;
+  if (B == 0 || U < B || !isAUOnDisk(g, disk, au)) return false;
+  // Not cleared first: only bytes that were read are looked at.
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[U]);
+  const uint64_t blocks = std::min<uint64_t>(U / B, kASMMaxBlocksPerAU);
+  if (readDiskGroup(g, disk, au, 0, buffer.get(), U) == U) {
+    for (uint64_t j = 0; j < blocks; j++)
+      if (!visit(static_cast<uint32_t>(j), buffer.get() + j * B, B)) break;
+    return true;
+  }
+  bool any = false;
+  for (uint64_t j = 0; j < blocks; j++) {
+    if (readDiskGroup(g, disk, au, static_cast<uint32_t>(j), buffer.get(), B) != B) continue;
+    any = true;
+    if (!visit(static_cast<uint32_t>(j), buffer.get(), B)) break;
+  }
+  return any;
+}
+
+void walkFileExtents(ASMDiskGroup& g, const unsigned char* d, size_t n, uint32_t fileNumber,
+                     uint64_t limit, const ASMExtentWalk& walk) {
+  const uint64_t N = std::min<uint64_t>(limit, getASMExtentCount(d, n));
+  const uint32_t direct = directExtents(d, n), used = usedSlots(d, n);
+  uint64_t R = 0;
+  for (uint32_t s = 0; s < direct && R < N; s++) {
+    R++;
+    if (!walk.extent(R, getASMFileExtent(d, n, s))) return;
+  }
+  // No indirect block of a sound entry starts past what its slots can hold.
+  const uint64_t perAU = g.blockSize ? std::min<uint64_t>(g.auSize / g.blockSize, kASMMaxBlocksPerAU) : 0;
+  const uint64_t capacity = direct + static_cast<uint64_t>(used - direct) * perAU *
+                                         slotsFitting(g.blockSize, kASMIndirectExtentBase);
+  bool go = true;
+  for (uint32_t s = direct; s < used && R < N && go; s++) {
+    const ASMExtent slot = getASMFileExtent(d, n, s);
+    visitBlocksOfAU(g, slot.disk, slot.au, [&](uint32_t, const unsigned char* b, size_t bn) {
+      if (R >= N) return false;
+      if (getASMBlockType(b, bn) != kASMTypeIndirectExtents || getASMObjectNumber(b, bn) != fileNumber)
+        return true;
+      const uint64_t F = getASMFirstExtentIndex(b, bn);
+      if (F >= capacity) return true;
+      if (F > R) {
+        const uint64_t count = std::min(F, N) - R;
+        if (walk.missing && !walk.missing(R + 1, count)) return go = false;
+        R += count;
+      }
+      if (F != R) return true;  // an older copy of extents already taken
+      const uint32_t count = indirectCount(b, bn);
+      for (uint32_t l = 0; l < count && R < N; l++) {
+        R++;
+        if (!walk.extent(R, getASMFileExtent(b, bn, l))) return go = false;
+      }
+      return true;
+    });
+  }
+}
+
 void initASMFileHandle(ASMFileHandle& handle) {
   handle.fileNumber = kASMNoFile;
   handle.disk = 0xFFFF;
@@ -193,6 +267,8 @@ ASMExtent getASMFileExtent(const unsigned char* block, size_t length, uint32_t s
   if (at + kASMExtentSize > length) return e;
   e.au = getASMExtentAU(block, length, at);
   e.disk = getASMExtentDisk(block, length, at);
+  e.flags = getASMExtentFlags(block, length, at);
+  e.check = getASMExtentCheck(block, length, at);
   return e;
 }
 

@@ -32,6 +32,8 @@ struct ASMFileHandle {
 struct ASMExtent {
   uint32_t au = 0;
   uint16_t disk = 0;
+  uint8_t flags = 0;
+  uint8_t check = 0;
 };
 
 // Where a byte offset of a file lies: the 0-based extent index, the AU count

@@ -43,6 +43,11 @@ constexpr size_t kASMOffF1B1Location = 244;
 constexpr size_t kASMOffFileSizeHigh = 44;
 constexpr size_t kASMOffFileSizeLow = 48;
 constexpr size_t kASMOffExtentCount = 52;
+constexpr size_t kASMOffEndOfFile = 56;
+constexpr size_t kASMOffFileFlags = 64;
+constexpr size_t kASMOffFileType = 65;
+constexpr size_t kASMOffAlias0 = 100;
+constexpr size_t kASMOffAlias1 = 104;
 constexpr size_t kASMOffSlotsUsed = 92;
 constexpr size_t kASMOffDirectSlots = 94;
 constexpr size_t kASMDirectoryExtentBase = 1216;
@@ -56,6 +61,22 @@ constexpr size_t kASMIndirectExtentBase = 44;
 constexpr size_t kASMExtentSize = 8;
 constexpr size_t kASMOffExtentAU = 0;
 constexpr size_t kASMOffExtentDisk = 4;
+constexpr size_t kASMOffExtentFlags = 6;
+constexpr size_t kASMOffExtentCheck = 7;
+
+// ---- alias directory block (type 11) ----
+constexpr size_t kASMOffAliasParent = 52;
+constexpr size_t kASMOffAliasFirstBlock = 60;
+constexpr size_t kASMAliasEntryBase = 68;
+constexpr size_t kASMAliasEntrySize = 76;
+// Offsets within one alias entry.
+constexpr size_t kASMOffAliasEntryWord = 4;
+constexpr size_t kASMOffAliasRefer = 8;
+constexpr size_t kASMOffAliasName = 16;
+constexpr size_t kASMAliasNameSize = 48;
+constexpr size_t kASMOffAliasFile = 64;
+constexpr size_t kASMOffAliasIncarnation = 68;
+constexpr size_t kASMOffAliasFlags = 72;
 
 // The byte order of a metadata block, from its own byte 0.
 inline uint8_t getASMByteOrder(const unsigned char* b, size_t n) {
@@ -101,6 +122,21 @@ inline uint64_t getASMFileSize(const unsigned char* b, size_t n) {
 inline uint32_t getASMExtentCount(const unsigned char* b, size_t n) {
   return readUB4(b, n, kASMOffExtentCount, getASMByteOrder(b, n));
 }
+inline uint32_t getASMEndOfFile(const unsigned char* b, size_t n) {
+  return readUB4(b, n, kASMOffEndOfFile, getASMByteOrder(b, n));
+}
+inline uint8_t getASMFileFlags(const unsigned char* b, size_t n) {
+  return readUB1(b, n, kASMOffFileFlags);
+}
+inline uint8_t getASMFileType(const unsigned char* b, size_t n) {
+  return readUB1(b, n, kASMOffFileType);
+}
+inline uint32_t getASMAlias0(const unsigned char* b, size_t n) {
+  return readUB4(b, n, kASMOffAlias0, getASMByteOrder(b, n));
+}
+inline uint32_t getASMAlias1(const unsigned char* b, size_t n) {
+  return readUB4(b, n, kASMOffAlias1, getASMByteOrder(b, n));
+}
 inline uint16_t getASMSlotsUsed(const unsigned char* b, size_t n) {
   return readUB2(b, n, kASMOffSlotsUsed, getASMByteOrder(b, n));
 }
@@ -121,4 +157,36 @@ inline uint32_t getASMExtentAU(const unsigned char* b, size_t n, size_t at) {
 }
 inline uint16_t getASMExtentDisk(const unsigned char* b, size_t n, size_t at) {
   return readUB2(b, n, at + kASMOffExtentDisk, getASMByteOrder(b, n));
+}
+inline uint8_t getASMExtentFlags(const unsigned char* b, size_t n, size_t at) {
+  return readUB1(b, n, at + kASMOffExtentFlags);
+}
+inline uint8_t getASMExtentCheck(const unsigned char* b, size_t n, size_t at) {
+  return readUB1(b, n, at + kASMOffExtentCheck);
+}
+
+inline uint32_t getASMAliasParent(const unsigned char* b, size_t n) {
+  return readUB4(b, n, kASMOffAliasParent, getASMByteOrder(b, n));
+}
+inline uint32_t getASMAliasFirstBlock(const unsigned char* b, size_t n) {
+  return readUB4(b, n, kASMOffAliasFirstBlock, getASMByteOrder(b, n));
+}
+// Fields of alias entry l; `at` is the entry's offset in the block.
+inline size_t getASMAliasEntryAt(uint32_t l) {
+  return kASMAliasEntryBase + static_cast<size_t>(l) * kASMAliasEntrySize;
+}
+inline uint32_t getASMAliasEntryWord(const unsigned char* b, size_t n, size_t at) {
+  return readUB4(b, n, at + kASMOffAliasEntryWord, getASMByteOrder(b, n));
+}
+inline uint32_t getASMAliasRefer(const unsigned char* b, size_t n, size_t at) {
+  return readUB4(b, n, at + kASMOffAliasRefer, getASMByteOrder(b, n));
+}
+inline uint32_t getASMAliasFile(const unsigned char* b, size_t n, size_t at) {
+  return readUB4(b, n, at + kASMOffAliasFile, getASMByteOrder(b, n));
+}
+inline uint32_t getASMAliasIncarnation(const unsigned char* b, size_t n, size_t at) {
+  return readUB4(b, n, at + kASMOffAliasIncarnation, getASMByteOrder(b, n));
+}
+inline uint8_t getASMAliasFlags(const unsigned char* b, size_t n, size_t at) {
+  return readUB1(b, n, at + kASMOffAliasFlags);
 }

@@ -6,13 +6,18 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "asm/asm_copy.h"
 #include "asm/asm_disk.h"
+#include "asm/asm_listing.h"
+#include "asm/asm_walk.h"
 #include "cli/commands.h"
 #include "cli/interpreter.h"
 #include "core/field_scanner.h"
 #include "datafile/block_reader.h"
 #include "datafile/data_file_set.h"
+#include "datafile/output_file.h"
 
 namespace {
 
@@ -43,7 +48,9 @@ uint64_t numberWord(const CommandBuffer& cmd, uint64_t max) {
   return v > max ? max : v;
 }
 
-void parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
+// False, after saying so, when a word is longer than an argument can be:
+// it is refused rather than cut into another path or number.
+bool parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
   enum { kNone, kTo, kMap, kFile, kDisk, kAU, kBlock, kLevel, kCount, kOffset };
   static const struct {
     const char* word;
@@ -53,6 +60,11 @@ void parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
                   {"COUNT", kCount}, {"SIZE", kCount},  {"OFFSET", kOffset}};
   int field = kNone;
   while (scanNextWord(cmd) > 0) {
+    if (cmd.end - cmd.start > kASMArgumentLength - 1) {
+      printf("  A word of %d characters is longer than an ASM argument can be (%d); nothing done.\n",
+             static_cast<int>(cmd.end - cmd.start), static_cast<int>(kASMArgumentLength - 1));
+      return false;
+    }
     int keyword = kNone;
     for (const auto& k : keywords)
       if (compareKeyword(cmd, k.word) == 0) keyword = k.field;
@@ -74,6 +86,7 @@ void parseASMArgs(CommandBuffer& cmd, ASMCommandArgs& a) {
     }
     field = kNone;
   }
+  return true;
 }
 
 void doASMHelp() {
@@ -189,6 +202,59 @@ void toOutput(ZUTState& st, const std::string& to, Work work) {
   closeOutputFile(st, out, to.c_str());
 }
 
+// The copy's output: never an input of the session, unbuffered (whole AUs
+// are written at a time). Null, after saying why, when it cannot be made.
+FILE* createCopyFile(ZUTState& st, const std::string& to) {
+  OutputRefusal why = kOutputCreated;
+  FILE* f = createOutputFile(st.ctx, to.c_str(), "wb+", &why);
+  if (f == nullptr) {
+    st.commandFailed = true;
+    if (why != kOutputIsInput) printf("Cannot create %s: %s\n", to.c_str(), strerror(errno));
+    return nullptr;
+  }
+  setvbuf(f, nullptr, _IONBF, 0);
+  return f;
+}
+
+// What a copy did: what it could not read, what it ignored, how it ended.
+void reportCopy(ZUTState& st, FILE* f, const std::string& to, const ASMCopyResult& r, const char* units,
+                const std::string& map) {
+  int error = r.writeError;
+  if (fclose(f) != 0 && error == 0) error = errno;
+  if (r.unreadAUs != 0)
+    printf("  %llu %s could not be read and were written as zeros.\n",
+           static_cast<unsigned long long>(r.unreadAUs), units);
+  if (r.missingExtents != 0)
+    printf("  %llu extents are missing from the extent list and were written as zeros.\n",
+           static_cast<unsigned long long>(r.missingExtents));
+  if (r.ignoredLines != 0)
+    printf("  %llu lines of %s were ignored: not file,extent,disk,au with numbers an extent can have.\n",
+           static_cast<unsigned long long>(r.ignoredLines), map.c_str());
+  if (error != 0) {
+    printf("  Write error on %s: %s\n", to.c_str(), strerror(error));
+    st.commandFailed = true;
+    return;
+  }
+  printf("  Copied %llu bytes to %s.\n", static_cast<unsigned long long>(r.bytes), to.c_str());
+}
+
+// COPY and SCOPY by the file's extent list: only a file whose directory
+// entry is found makes an output.
+template <class Copy>
+void copyLocatedFile(ZUTState& st, ASMDiskGroup& g, const ASMCommandArgs& a, const char* units, Copy copy) {
+  if (a.to.empty()) return;
+  std::unique_ptr<ASMFileHandle> h = workingHandle(g, a);
+  std::vector<unsigned char> entry;
+  if (h == nullptr || !copyFileEntry(g, *h, entry)) {
+    printf("  ASM file %u was not found; nothing written.\n", a.file);
+    st.commandFailed = true;
+    return;
+  }
+  FILE* f = createCopyFile(st, a.to);
+  if (f == nullptr) return;
+  reportCopy(st, f, a.to, copy(f, *h), units, std::string());
+}
+
 }  // namespace
 
 void runAsmCommand(ZUTState& st) {
@@ -203,12 +269,6 @@ void runAsmCommand(ZUTState& st) {
     return;
   }
   if (is("HELP")) return doASMHelp();
-  for (const char* later : {"LSAU", "SCAN", "FILE", "ALIAS", "FMAP", "FMAP2", "COPY", "SCOPY"}) {
-    if (is(later)) {
-      const std::string name = std::string("ASM ") + later;
-      return reportCommandUnavailable(name.c_str());
-    }
-  }
   if (is("OPEN")) {
     const bool given = scanNextWord(cmd) > 0;
     const std::string list = given ? currentWord(cmd, 511) : std::string();
@@ -223,7 +283,7 @@ void runAsmCommand(ZUTState& st) {
   }
   ASMCommandArgs a;
   if (is("ADD")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     if (!a.to.empty()) {
       openDiskGroupDisk(stdout, g, a.disk, a.to.c_str(), a.count);
@@ -231,22 +291,90 @@ void runAsmCommand(ZUTState& st) {
     }
     printDate();
   } else if (is("LIST")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     toOutput(st, a.to, [&](FILE* out) { printDiskGroup(out, g); });
     printDate();
   } else if (is("EXTENT")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     if (a.level != 0 && a.au != 0 && a.count != 0) setExtentAUCount(g.policy, a.level, a.au, a.count);
     listASMExtentPolicy(stdout, g);
     printDate();
   } else if (is("DUMP")) {
-    parseASMArgs(cmd, a);
+    if (!parseASMArgs(cmd, a)) return;
     printDate();
     std::unique_ptr<ASMFileHandle> h = workingHandle(g, a);
     if (h != nullptr)
       toOutput(st, a.to, [&](FILE* out) { dumpASMFileBlock(out, g, *h, a.offset); });
+    printDate();
+  } else if (is("LSAU")) {
+    if (!parseASMArgs(cmd, a)) return;
+    printDate();
+    toOutput(st, a.to, [&](FILE* out) { listASMFileEntryAU(out, g, a.disk, a.au, a.count); });
+    printDate();
+  } else if (is("SCAN")) {
+    if (!parseASMArgs(cmd, a)) return;
+    printDate();
+    toOutput(st, a.to, [&](FILE* out) {
+      if (a.au == 0)
+        scanASMFileExtentMap(out, g);
+      else
+        listASMFileExtentMap(out, g, a.disk, a.au, a.count);
+    });
+    printDate();
+  } else if (is("FILE") || is("ALIAS")) {
+    const bool aliases = is("ALIAS");
+    if (!parseASMArgs(cmd, a)) return;
+    printDate();
+    ASMFileHandle& dir = aliases ? g.aliasDir : g.fileDir;
+    if (a.file != 0 && a.au != 0) {
+      dir.fileNumber = a.file;
+      dir.disk = a.disk;
+      dir.au = a.au;
+      dir.block = a.block;
+    }
+    toOutput(st, a.to, [&](FILE* out) {
+      if (aliases)
+        listASMAliasEntry(out, g, dir);
+      else
+        listASMFileEntry(out, g, dir);
+    });
+    printDate();
+  } else if (is("FMAP") || is("FMAP2")) {
+    const bool window = is("FMAP2");
+    if (!parseASMArgs(cmd, a)) return;
+    printDate();
+    std::unique_ptr<ASMFileHandle> h = workingHandle(g, a);
+    if (h != nullptr)
+      toOutput(st, a.to, [&](FILE* out) {
+        if (window)
+          listASMFileExtent2(out, g, *h, a.offset);
+        else
+          listASMFileExtent(out, g, *h);
+      });
+    printDate();
+  } else if (is("COPY")) {
+    if (!parseASMArgs(cmd, a)) return;
+    printDate();
+    if (!a.map.empty() && !a.to.empty()) {
+      FILE* probe = fopen(a.map.c_str(), "r");
+      if (probe == nullptr) {
+        printf("  Cannot open extent map file %s: %s\n", a.map.c_str(), strerror(errno));
+        st.commandFailed = true;
+      } else {
+        fclose(probe);
+        if (FILE* f = createCopyFile(st, a.to))
+          reportCopy(st, f, a.to, copyASMFileOutWithMap(f, a.map.c_str(), g, a.file), "AUs", a.map);
+      }
+    } else if (a.map.empty()) {
+      copyLocatedFile(st, g, a, "AUs", [&](FILE* f, ASMFileHandle& h) { return copyASMFileOut(f, g, h); });
+    }
+    printDate();
+  } else if (is("SCOPY")) {
+    if (!parseASMArgs(cmd, a)) return;
+    printDate();
+    copyLocatedFile(st, g, a, "stripes", [&](FILE* f, ASMFileHandle& h) { return copyASMStripFileOut(f, g, h); });
     printDate();
   } else {
     fputs("Invalid command, run ASM HELP for command list\n", stdout);

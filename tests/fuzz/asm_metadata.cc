@@ -2,7 +2,10 @@
 // AU, with the entries of the system files and of a data file), the
 // directory's second AU and the AU of the data file's indirect extent
 // blocks. The disk group is opened afresh each run, listed, the file looked
-// up and read block by block; nothing may crash and the work stays bounded.
+// up and read block by block, the directory, its extents and the AUs
+// listed and scanned, the file copied out by its extent list, as a
+// striped file and by an extent map made of the input; nothing may crash
+// and the work stays bounded.
 //
 // Input: byte 0 bit 0 big-endian metadata; then groups of four bytes, each
 // a region (low two bits), an offset in it (16 bits) and a byte XORed there.
@@ -13,7 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "asm/asm_copy.h"
 #include "asm/asm_disk.h"
+#include "asm/asm_listing.h"
 #include "tests/fuzz/common/fuzz_session.h"
 #include "tools/builder/asm_builder.h"
 
@@ -107,6 +112,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     readASMOracleBlock(g, *h, b, 8192, buffer.data(), 3);
   readASMOracleBlock(g, *h, 0, 8192, buffer.data(), static_cast<uint32_t>(buffer.size() / 8192));
   readFileExtentCache(*g, *h, 2000);
+  listASMFileEntry(s.sink, *g, g->fileDir);
+  listASMAliasEntry(s.sink, *g, g->aliasDir);
+  listASMFileExtent(s.sink, *g, *h);
+  listASMFileExtent2(s.sink, *g, *h, 1);
+  listASMFileEntryAU(s.sink, *g, 0, 0, 8);
+  scanASMFileExtentMap(s.sink, *g);
+  copyASMFileOut(s.sink, *g, *h);
+  copyASMStripFileOut(s.sink, *g, *h);
+  // The input as an extent map file: its lines parsed, the file copied by
+  // them.
+  const std::string map = s.dir + "/map.txt";
+  if (FILE* m = fopen(map.c_str(), "wb")) {
+    fwrite(data, 1, size, m);
+    fclose(m);
+    copyASMFileOutWithMap(s.sink, map.c_str(), *g, 20);
+  }
   fflush(s.sink);
   deleteDiskGroup(g);
   return 0;

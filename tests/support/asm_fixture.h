@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/test_util.h"
@@ -32,15 +33,26 @@ inline std::vector<uint8_t> readWholeFile(const std::string& path) {
   return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// Overwrites length bytes at byte `at` of a disk image with zeros.
+inline void zeroFileBytes(const std::string& path, uint64_t at, uint64_t length) {
+  FILE* f = fopen(path.c_str(), "r+b");
+  ASSERT_NE(nullptr, f);
+  const std::vector<char> zeros(length, 0);
+  ASSERT_EQ(0, fseeko(f, static_cast<off_t>(at), SEEK_SET));
+  ASSERT_EQ(length, fwrite(zeros.data(), 1, length, f));
+  ASSERT_EQ(0, fclose(f));
+}
+
 struct AsmDemo {
   TempDir dir;
   mkdb::DemoDatabase db;
   mkdb::AsmGroup group;
   AsmLayout layout;
+  std::vector<uint8_t> bytes;  // the data file stored as ASM file 256
   explicit AsmDemo(const AsmLayout& l) : layout(l) {
     db = mkdb::buildDemoDatabase(dir.path());
     EXPECT_EQ(0, mkdb::writeDemoDatabase(db, dir.path(), "plain.cfg"));
-    const std::vector<uint8_t> bytes = readWholeFile(dir.file("users01.dbf"));
+    bytes = readWholeFile(dir.file("users01.dbf"));
     group = mkdb::asmGroup(dir.path(), l.disks, l.byteOrder, l.auKB << 10, 256);
     // Small AUs hold fewer directory entries: the directory grows to reach
     // file 256.
@@ -77,6 +89,13 @@ struct AsmDemo {
       s += "ASM EXTENT LEVEL 1 AU " + std::to_string(layout.firstLast) +
            " COUNT 1\nASM EXTENT LEVEL 2 AU 100000 COUNT " + std::to_string(layout.laterCount) + "\n";
     return s;
+  }
+  const mkdb::AsmFile& file() const { return group.files.at(0); }
+  // Where the directory entry of file k lies: (disk, AU, block).
+  std::tuple<uint16_t, uint32_t, uint32_t> entryOf(uint32_t k) const {
+    const uint32_t perAU = group.auSize / group.blockSize;
+    const mkdb::AsmExtent& x = group.directory.extents.at(k / perAU);
+    return {x.disk, x.au, k % perAU};
   }
   const mkdb::DemoTable& table(const std::string& name) const {
     const mkdb::DemoTable* t = db.table(name);

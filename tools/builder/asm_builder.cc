@@ -22,6 +22,7 @@ constexpr size_t kProvision = 32, kCompat = 64, kDiskNo = 68, kDiskName = 72, kG
 constexpr size_t kSizeHigh = 44, kSizeLow = 48, kExtents = 52, kUsed = 92, kDirect = 94,
                  kDirSlots = 1216;
 constexpr size_t kFirstIndex = 32, kCount = 36, kIndSlots = 44;
+constexpr size_t kAliasParent = 52, kAliasFirst = 60, kAliasEntries = 68, kAliasEntry = 76;
 }  // namespace at
 
 struct Writer {
@@ -181,6 +182,36 @@ int writeAsmGroup(const AsmGroup& g) {
   const uint32_t perAU = g.auSize / g.blockSize;
   std::map<uint32_t, const AsmFile*> files;
   files[1] = &g.directory;
+  AsmFile aliasFile;
+  if (!g.aliases.empty()) {
+    aliasFile.number = 6;
+    aliasFile.extents = g.aliasExtents;
+    aliasFile.size = g.aliasExtents.size() * static_cast<uint64_t>(g.auSize);
+    files[6] = &aliasFile;
+    const uint32_t perBlock = (g.blockSize - at::kAliasEntries) / at::kAliasEntry;
+    for (size_t i = 0; i < g.aliases.size() && status == 0; i += perBlock) {
+      const uint32_t index = static_cast<uint32_t>(i / perBlock);
+      if (index / perAU >= g.aliasExtents.size()) {
+        status = 1;
+        break;
+      }
+      Bytes b = w.block(11, index, 6);
+      w.put(b, at::kAliasParent, 7, 4);
+      w.put(b, at::kAliasFirst, 2 + index, 4);
+      for (size_t l = 0; l < perBlock && i + l < g.aliases.size(); l++) {
+        const AsmAlias& a = g.aliases[i + l];
+        const size_t e = at::kAliasEntries + l * at::kAliasEntry;
+        w.put(b, e, 1, 4);
+        w.put(b, e + 4, 0x8000 | l, 4);
+        w.put(b, e + 8, a.refer, 4);
+        w.text(b, e + 16, a.name, 48);
+        w.put(b, e + 64, a.file, 4);
+        w.put(b, e + 68, a.incarnation, 4);
+        b[e + 72] = a.flags;
+      }
+      if (!w.writeBlock(g.aliasExtents[index / perAU], index % perAU, b)) status = 1;
+    }
+  }
   for (const AsmFile& f : g.files) {
     files[f.number] = &f;
     // A file whose entry no directory extent holds cannot be written.

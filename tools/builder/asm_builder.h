@@ -40,6 +40,13 @@ struct AsmFile {
   AsmExtent staleTarget;               // where the stale copy's extents point
 };
 
+// An entry of the alias directory (ASM file 6).
+struct AsmAlias {
+  std::string name;          // at most 48 bytes kept
+  uint32_t file = 0, incarnation = 0, refer = 0;
+  uint8_t flags = 18;
+};
+
 // AU count of extent e (1-based); every extent one AU when not given.
 using AsmExtentSizes = std::function<uint32_t(uint32_t)>;
 
@@ -57,6 +64,10 @@ struct AsmGroup {
   // what its extents hold are all written (empty ones for unknown files).
   AsmFile directory;
   std::vector<AsmFile> files;       // the other files
+  // The alias directory: its entries, 53 to a block, in the blocks of its
+  // extents (ASM file 6, written when there are aliases).
+  std::vector<AsmAlias> aliases;
+  std::vector<AsmExtent> aliasExtents;
 };
 
 // A group with n disks of sizeMB each under dir (disk0.img ...), the

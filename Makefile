@@ -5,7 +5,7 @@ BUILD ?= build
 SAN_BUILD ?= $(BUILD)-san
 FUZZ_BUILD ?= $(BUILD)-fuzz
 # Seconds per fuzz target: a short run in `make test`, a long one in `make fuzz`.
-FUZZ_SMOKE_SECONDS ?= 10
+FUZZ_SMOKE_SECONDS ?= 6
 FUZZ_SECONDS ?= 600
 JOBS ?= $(shell nproc)
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "datafile/block_tally.h"
+#include "datafile/output_file.h"
 #include "lob/lob_value.h"
 #include "rows/text_output.h"
 #include "unload/unload_drivers.h"
@@ -72,12 +73,13 @@ bool readAll(int fd, void* data, size_t n) {
                             int resultFd, const char* listName, const UnloadSegment& s,
                             int deleted, int committed, uint16_t scanFile, uint32_t scanBlock) {
   WorkerResult* r = new WorkerResult;
-  const int messages = open((piece + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  if (messages < 0 || dup2(messages, STDOUT_FILENO) < 0) _exit(3);
-  close(messages);
-  FILE* out = fopen(piece.c_str(), "wb");
+  // Both files go through the output check: never over an input.
+  FILE* messages = createOutputFile(ctx, (piece + ".out").c_str(), "w");
+  if (messages == nullptr || dup2(fileno(messages), STDOUT_FILENO) < 0) _exit(3);
+  fclose(messages);
+  FILE* out = createOutputFile(ctx, piece.c_str(), "wb");
   if (out == nullptr) {
-    r->writeError = errno;
+    r->writeError = errno != 0 ? errno : EEXIST;
     writeAll(resultFd, r, sizeof *r);
     _exit(0);
   }
@@ -292,8 +294,9 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
       }
       addResult(ctx, got[static_cast<size_t>(k)]);
     }
-    unlink(piece.c_str());
-    unlink((piece + ".out").c_str());
+    // Only what a worker made is removed, never an input of the session.
+    for (const std::string& made : {piece, piece + ".out"})
+      if (!isSessionInput(ctx, made.c_str())) unlink(made.c_str());
   }
   fseeko(out, 0, SEEK_END);
   return ok;

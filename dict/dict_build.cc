@@ -2,7 +2,9 @@
 
 #include <strings.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "dict/dict_files.h"
 #include "dict/dict_output.h"
@@ -124,15 +126,46 @@ bool buildUsersOrObjects(const char* table, const char* path, BootstrapReader re
   return fillBootstrapFile(file, table, reader, ctx, buffer, size, r) && file.commit();
 }
 
+// One UNDO$ line as the row printer wrote it ("us#,file#,block#,status$,ts#,")
+// in the order of the undo segment list: us#, file#, block#, ts#, status$.
+// Lines of another shape are kept as they are.
+std::string undoListLine(const std::string& line) {
+  size_t comma[5];
+  size_t at = 0;
+  for (size_t& c : comma) {
+    c = line.find(',', at);
+    if (c == std::string::npos) return line;
+    at = c + 1;
+  }
+  return line.substr(0, comma[2] + 1) + line.substr(comma[3] + 1, comma[4] - comma[3]) +
+         line.substr(comma[2] + 1, comma[3] - comma[2]) + line.substr(comma[4] + 1);
+}
+
 // The undo segment list from UNDO$, found through the new object and table
-// files; left as it was when UNDO$ is not in them.
+// files; left as it was when UNDO$ is not in them. UNDO$ is small: its rows
+// are printed into memory and reordered from there.
 bool buildUndoSegments(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
   const DictTableProjection* p = findDictProjection("UNDO$");
   DictTableEntry table;
   if (p == nullptr || !findFollowOnTable("UNDO$", kDictTableFile, table)) return true;
+  char* rows = nullptr;
+  size_t length = 0;
+  FILE* memory = open_memstream(&rows, &length);
+  if (memory == nullptr) return false;
+  printDictFollowOnTable(memory, ctx, *p, table, r.deleted, r.committed);
+  const bool printed = fclose(memory) == 0;
+  const std::string text(rows != nullptr ? rows : "", printed ? length : 0);
+  free(rows);
+  if (!printed) return false;
   DictFileReplacement file(kUndoSegmentListPath);
   if (!file.open(ctx, buffer, size)) return true;
-  printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
+  for (size_t from = 0; from < text.size();) {
+    size_t end = text.find('\n', from);
+    end = end == std::string::npos ? text.size() : end + 1;
+    const std::string line = undoListLine(text.substr(from, end - from));
+    fwrite(line.data(), 1, line.size(), file.stream());
+    from = end;
+  }
   return file.commit();
 }
 

@@ -73,7 +73,7 @@ void walkIndexRows(FILE* stream, SessionContext& ctx, int takeDeleted, int commi
     const uint32_t start = getIndexRowStart(ctx, i);
     if (start == 0) continue;
     const uint8_t flag = ctx.blockBuffer[start];
-    if (committedOnly && !isRowCommitted(ctx, ctx.blockBuffer[start + 1])) continue;
+    if (committedOnly && !committedOnlyKeeps(ctx, ctx.blockBuffer[start + 1])) continue;
     if ((flag & kIndexRowDeletedFlag) && !takeDeleted) continue;
     if (!form.dumpForm && ctx.rowAddress && ctx.rowOutputMode == 0) {
       writeRowAddress(stream, ctx, static_cast<int32_t>(rdba), 0, static_cast<int>(i));

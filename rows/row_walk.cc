@@ -51,6 +51,10 @@ bool isRowCommitted(const SessionContext& ctx, uint8_t lock) {
   return (flag & (kITLCommitted | kITLUpperBoundCommit)) != 0;
 }
 
+bool committedOnlyKeeps(SessionContext& ctx, uint8_t lock) {
+  return isRowCommitted(ctx, lock) || (ctx.undoTable != nullptr && undoKeepsRow(ctx, lock));
+}
+
 ChainWorker::~ChainWorker() {
   if (ctx != nullptr) {
     free(ctx->blockBuffer);
@@ -167,12 +171,7 @@ void walkDataRows(FILE* stream, SessionContext& ctx, int table, int takeDeleted,
     const uint8_t flag = blockByte(ctx, start);
     if ((flag & kRowDeleted) && !takeDeleted) continue;
     if (!(flag & kRowHead)) continue;
-    // An ITL entry without a commit flag may belong to a transaction that
-    // committed without cleaning the block out: the undo table says.
-    if (committedOnly) {
-      const uint8_t lock = blockByte(ctx, start + 1);
-      if (!isRowCommitted(ctx, lock) && (ctx.undoTable == nullptr || !undoKeepsRow(ctx, lock))) continue;
-    }
+    if (committedOnly && !committedOnlyKeeps(ctx, blockByte(ctx, start + 1))) continue;
 
     ctx.mappedCount = 0;
     if (!writer.dumpForm && ctx.rowAddress && ctx.rowOutputMode == 0) {

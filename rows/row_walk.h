@@ -54,6 +54,10 @@ struct RowPieceWriter {
 // upper-bound commit (0x2). A lock naming an entry the block does not have
 // shows no commit.
 bool isRowCommitted(const SessionContext& ctx, uint8_t lock);
+// A committed-only walk's test of a row (heap or index-organized): committed
+// by its ITL flag, or, when the flag is off, by its transaction's undo slot
+// (a committed transaction whose block was never cleaned out).
+bool committedOnlyKeeps(SessionContext& ctx, uint8_t lock);
 
 // The worker copy of the session that chained pieces are read into (so the
 // block under decoding stays in the session buffer), made on first use and

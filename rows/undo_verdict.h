@@ -13,8 +13,8 @@
 // An entry whose XID is all zero holds no transaction: undecided.
 //
 // The headers are found through the list of undo segments the dictionary
-// build (or SCAN UNDO) writes, one line "us#,file,block,status,ts#" each
-// (the UNDO$ column order).
+// build (or SCAN UNDO) writes, one line "us#,file,block,ts#,status," each
+// (SCAN UNDO leaves the status empty).
 // Each header is read and decoded once per unload; each ITL of a block once
 // per block. Rows whose ITL shows a commit never come here.
 #pragma once
@@ -68,7 +68,7 @@ struct UndoTable {
 // Reads the undo segment list; lines that do not parse are passed over.
 // False when the file cannot be opened (the table is then empty).
 bool loadUndoSegmentList(UndoTable& table, const char* path);
-// Parses one list line: us#, relative file, block (then status and ts#,
+// Parses one list line: us#, relative file, block (then ts# and status,
 // not needed here). False when it is not such a line.
 bool parseUndoSegmentLine(const char* line, uint16_t& usn, uint16_t& file, uint32_t& block);
 

@@ -91,5 +91,5 @@ UndoScanResult scanUndoHeaders(SessionContext& ctx, uint16_t file) {
 
 void writeUndoSegmentList(FILE* out, const UndoScanResult& found) {
   for (const FoundUndoHeader& h : found.headers)
-    fprintf(out, "%u,%u,%u,,%d,\n", h.usn, h.file, h.block, h.tablespace);
+    fprintf(out, "%u,%u,%u,%d,,\n", h.usn, h.file, h.block, h.tablespace);
 }

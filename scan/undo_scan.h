@@ -28,6 +28,6 @@ struct UndoScanResult {
 // the walk; the undo blocks are read into a copy of the session.
 UndoScanResult scanUndoHeaders(SessionContext& ctx, uint16_t file);
 
-// One line a header: "us#,file,block,status,ts#," with the status left empty
+// One line a header: "us#,file,block,ts#,status," with the status left empty
 // (only the dictionary knows it).
 void writeUndoSegmentList(FILE* out, const UndoScanResult& found);

@@ -125,7 +125,7 @@ TEST(DictBuildFixture, ExpectedTextsHoldTheSystemRows) {
   EXPECT_NE(std::string::npos, e.columnTypes.find("73182,3,3,00000000000000000000000000020011,2,1,90004\n"));
   EXPECT_NE(std::string::npos, e.columnTypes.find("73181,2,2,8C2E1B0F7A0D4E4CE0530100007F3AB1,1,0,\n"));
   // UNDO$ lines: US#, FILE#, BLOCK#, STATUS$, TS#, more columns after them.
-  EXPECT_EQ("0,1,128,3,0,\n1,3,144,3,2,\n2,3,160,1,2,\n", e.undo);
+  EXPECT_EQ("0,1,128,0,3,\n1,3,144,2,3,\n2,3,160,2,1,\n", e.undo);
 }
 
 struct Layout {

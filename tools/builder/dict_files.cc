@@ -99,7 +99,7 @@ std::string dictColumnTypeLine(const DictColTypeRow& r, bool trailing) {
 }
 
 std::string dictUndoLine(const DictUndoRow& r, bool trailing) {
-  return finish(joinFields(r.usn, r.file, r.block, r.status, r.tablespace), trailing);
+  return finish(joinFields(r.usn, r.file, r.block, r.tablespace, r.status), trailing);
 }
 
 bool writeDictionaryFiles(const std::string& dir, const DictionaryRows& rows) {

@@ -63,8 +63,8 @@ struct DictColTypeRow {
 };
 
 // One undo segment (UNDO$): its number, where its header lies, its
-// tablespace and status. Its line in ZUTUNDO.TXT keeps UNDO$ column order:
-// us#, file#, block#, status$, ts#.
+// tablespace and status. Its line in ZUTUNDO.TXT: us#, file#, block#, ts#,
+// status$.
 struct DictUndoRow {
   uint32_t usn = 0;
   uint32_t file = 0;

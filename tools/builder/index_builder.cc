@@ -49,6 +49,7 @@ int encodeIndexBlock(const FileImage& f, uint32_t block, const IndexBlockPlan& p
   std::vector<uint8_t> locks;
   for (const IndexRow& r : plan.rows) locks.push_back(r.lock);
   Block b = dataBlockImage(f, block, plan.objd, plan.itls, 2, plan.headerShift, plan.itlFlags, locks);
+  putItlXids(f, b, plan.itls, plan.itlXids);
   const uint8_t o = f.byteOrder;
   const size_t S = f.blockSize;
   const size_t d = dataOffset(plan);
@@ -111,6 +112,8 @@ IotLayout packIndexOrganized(FileImage& f, uint32_t firstBlock, const std::vecto
   const size_t S = f.blockSize;
   IndexBlockPlan shape;
   shape.itls = options.itls;
+  shape.itlFlags = options.itlFlags;
+  shape.itlXids = options.itlXids;
   shape.headerShift = options.headerShift;
   const size_t leafRoom = S - kBlockTailSize - dataOffset(shape) - at::kLeafDirectory;
 
@@ -187,6 +190,8 @@ IotLayout packIndexOrganized(FileImage& f, uint32_t firstBlock, const std::vecto
   size_t pieceBytes = 0;
   DataBlockPlan overflowShape;
   overflowShape.itls = options.itls;
+  overflowShape.itlFlags = options.itlFlags;
+  overflowShape.itlXids = options.itlXids;
   overflowShape.headerShift = options.headerShift;
   const size_t overflowRoom = S - kBlockTailSize - dataOffset(shape) - 14 - 4;
   auto flush = [&]() -> bool {

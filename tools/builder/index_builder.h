@@ -43,6 +43,7 @@ struct IndexBlockPlan {
   uint32_t objd = 0;
   uint8_t itls = 2;
   std::vector<uint8_t> itlFlags;     // flag nibble per ITL entry; missing: committed
+  std::vector<ItlXid> itlXids;       // XID per ITL entry; missing: all zero
   bool headerShift = true;
   uint8_t level = 0;                 // 0 leaf, else branch
   uint8_t opcode = kIndexOpcodeIot;
@@ -85,6 +86,8 @@ struct IotOptions {
   uint8_t keyColumns = 1;
   uint8_t prefixSize = 0;
   uint8_t itls = 2;
+  std::vector<uint8_t> itlFlags;     // of every block written; missing: committed
+  std::vector<ItlXid> itlXids;
   bool headerShift = true;
   size_t rowsPerLeaf = 0;            // 0: as many as fit
 };

@@ -398,18 +398,22 @@ uint32_t dataHeaderOffset(const DataBlockPlan& plan) {
   return static_cast<uint32_t>(dataLayerOffset(plan.itls, plan.headerShift));
 }
 
+void putItlXids(const FileImage& f, Block& b, uint8_t itls, const std::vector<ItlXid>& xids) {
+  for (size_t i = 0; i < xids.size() && i < itls; i++) {
+    const size_t itl = at::kFirstItl + at::kItlSize * i;
+    putUB2(b, itl + at::kItlUsn, xids[i].usn, f.byteOrder);
+    putUB2(b, itl + at::kItlSlot, xids[i].slot, f.byteOrder);
+    putUB4(b, itl + at::kItlWrap, xids[i].wrap, f.byteOrder);
+  }
+}
+
 int encodeRowBlock(const FileImage& f, uint32_t block, const DataBlockPlan& plan, Block& out) {
   std::vector<uint8_t> locks;
   for (const auto& t : plan.tables)
     for (const RowPiece& p : t) locks.push_back(p.lock);
   Block b = dataBlockImage(f, block, plan.objd, plan.itls, 1, plan.headerShift, plan.itlFlags, locks);
+  putItlXids(f, b, plan.itls, plan.itlXids);
   const uint8_t o = f.byteOrder;
-  for (size_t i = 0; i < plan.itlXids.size() && i < plan.itls; i++) {
-    const size_t itl = at::kFirstItl + at::kItlSize * i;
-    putUB2(b, itl + at::kItlUsn, plan.itlXids[i].usn, o);
-    putUB2(b, itl + at::kItlSlot, plan.itlXids[i].slot, o);
-    putUB4(b, itl + at::kItlWrap, plan.itlXids[i].wrap, o);
-  }
   const size_t S = f.blockSize;
   const size_t d = dataHeaderOffset(plan);
   const size_t directory = d + at::kDirectory + extensionSize(plan);

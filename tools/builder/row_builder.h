@@ -72,6 +72,9 @@ struct ItlXid {
   uint32_t wrap = 0;
 };
 
+// Writes the XIDs into the first ITL entries of a block image.
+void putItlXids(const FileImage& f, Block& b, uint8_t itls, const std::vector<ItlXid>& xids);
+
 struct DataBlockPlan {
   uint32_t objd = 0;
   uint8_t itls = 2;

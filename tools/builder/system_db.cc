@@ -600,6 +600,9 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
     next = *std::max_element(used.begin(), used.end()) + 1;
     for (const StoredRow& r : *heap.rows) *heap.text += expectedLine(*heap.table, r);
   }
+  // The undo segment list puts ts# before status$, unlike UNDO$ itself.
+  out.expected.undo.clear();
+  for (const DictUndoRow& u : rows.undoSegments) out.expected.undo += dictUndoLine(u, true);
 
   f.blocks = next + 8;
   out.rows = rows;

@@ -1,5 +1,6 @@
 #include "tools/builder/txn_db.h"
 
+#include "tools/builder/index_builder.h"
 #include "tools/builder/oracle_values.h"
 #include "tools/builder/row_builder.h"
 #include "tools/builder/undo_builder.h"
@@ -14,6 +15,9 @@ constexpr uint32_t kUndoTablespace = 2;
 constexpr uint32_t kTxnObjId = 74100;
 constexpr uint32_t kSegmentBlock = 16;
 constexpr uint32_t kDataBlock = 17;
+// TXN_IOT: the same rows, index-organized (segment header, root, one leaf).
+constexpr uint32_t kIotObjId = 74102;
+constexpr uint32_t kIotSegmentBlock = 20;
 // Undo segment 1: type 14 header and an undo block of its own; segment 3:
 // type 38 header and its undo block; segment 2 is listed at a block that
 // holds no header.
@@ -117,6 +121,25 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
     if (lockOf(r.fate) != 0) r.usn = options.itlXids[lockOf(r.fate) - 1u].usn;
   packRows(f, kDataBlock, rows, options);
 
+  std::vector<IotRow> iotRows;
+  for (const TableRow& t : rows) {
+    IotRow r;
+    r.values = t.values;
+    r.lock = t.lock;
+    iotRows.push_back(r);
+  }
+  IotOptions iot;
+  iot.objd = kIotObjId + 1;
+  iot.itls = options.itls;
+  iot.itlFlags = options.itlFlags;
+  iot.itlXids = options.itlXids;
+  packIndexOrganized(f, kIotSegmentBlock + 1, iotRows, iot);
+  SegmentPlan iotSegment;
+  iotSegment.block = kIotSegmentBlock;
+  iotSegment.objd = iot.objd;
+  iotSegment.extents.push_back(extentAt(f, kIotSegmentBlock, 3));
+  addSegmentHeader(f, iotSegment);
+
   SegmentPlan s;
   s.block = kSegmentBlock;
   s.objd = kTxnObjId;
@@ -159,6 +182,9 @@ TxnDatabase buildTxnDatabase(const std::string& dir, uint8_t byteOrder) {
   st.file = kTxnFile;
   st.block = kSegmentBlock;
   addDictTable(d, "SCOTT", "TXN_ROWS", st, {id, note}, kTxnObjId);
+  addDictTable(d, "SCOTT", "TXN_IOT", DictStorage{}, {id, note}, kIotObjId);
+  d.objects.push_back({iot.objd, addDictUser(d, "SCOTT"), "SYS_IOT_TOP_" + std::to_string(kIotObjId), "", 1, ""});
+  d.tabs.push_back({iot.objd, iot.objd, kTxnTablespace, kTxnFile, kIotSegmentBlock, std::nullopt});
   d.undoSegments = {{0, kTxnFile, kUndo0Header, 0, 3},
                     {1, kTxnFile, kUndo1Header, kUndoTablespace, 3},
                     {2, kTxnFile, kUndo2Missing, kUndoTablespace, 3},

@@ -13,7 +13,8 @@
 //   older       no flag; slot wrap smaller than the entry's
 //   no transaction  no flag and an all-zero XID (slot 0 of the SYSTEM undo
 //               segment, which does have a header, has wrap 0 and state 9)
-// and some rows are not locked at all.
+// and some rows are not locked at all. The index-organized TXN_IOT holds the
+// same rows under the same ITL entries.
 #pragma once
 
 #include <cstdint>

@@ -239,6 +239,7 @@ int main() {
     }
   }
   std::error_code ec;
-  std::filesystem::remove_all(dir, ec);
+  if (getenv("ZUT_BENCH_KEEP") == nullptr) std::filesystem::remove_all(dir, ec);
+  else fprintf(stderr, "kept %s\n", dir.c_str());
   return rc;
 }

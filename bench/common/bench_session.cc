@@ -32,7 +32,10 @@ long maxRssKiB(int who) {
 }
 
 std::string makeBenchDir(const char* prefix) {
-  std::string tmpl = std::string("/tmp/") + prefix + "-XXXXXX";
+  // TMPDIR picks the file system, e.g. /dev/shm to keep the disk out of it.
+  const char* base = getenv("TMPDIR");
+  std::string tmpl = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/" +
+                     prefix + "-XXXXXX";
   if (mkdtemp(tmpl.data()) == nullptr) {
     perror("mkdtemp");
     return "";

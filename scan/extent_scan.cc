@@ -44,24 +44,37 @@ bool scanSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t f
                        uint32_t block) {
   (void)out;
   if (!fileWalkReady(ctx)) return false;
-  const bool known = block != 0 && (file != 0 || ctx.bigfile);
+  if (block == 0 || (file == 0 && !ctx.bigfile)) {
+    uint32_t found = 0;
+    return findSegmentHeader(ctx, objd, file, found) >= 0;
+  }
   for (int p = 0; p < ctx.fileSet->count; p++) {
     FileWalk r;
     if (!fileWalkEligible(ctx, p, file) || !startFileWalk(ctx, p, r)) continue;
-    if (known) {
-      // The block the caller names is the answer either way.
-      return readFileWalkBlock(ctx, r, block) && matchBlockTail(ctx) == 0 &&
-             isSegmentHeaderType(getBlockType(ctx)) && getDataObjectID(ctx) == objd;
-    }
+    // The block the caller names is the answer either way.
+    return readFileWalkBlock(ctx, r, block) && matchBlockTail(ctx) == 0 &&
+           isSegmentHeaderType(getBlockType(ctx)) && getDataObjectID(ctx) == objd;
+  }
+  return false;
+}
+
+int findSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file, uint32_t& block) {
+  if (!fileWalkReady(ctx)) return -1;
+  for (int p = 0; p < ctx.fileSet->count; p++) {
+    FileWalk r;
+    if (!fileWalkEligible(ctx, p, file) || !startFileWalk(ctx, p, r)) continue;
     for (uint64_t b = 2; b <= r.last; b++) {
       if (!readFileWalkBlock(ctx, r, static_cast<uint32_t>(b))) continue;
       // Skip-listed, corrupt-listed and (with BLOCK_CHECK) bad blocks are
       // not trusted as the header.
       if (blockVerdict(ctx) != kBlockUsable) continue;
-      if (isSegmentHeaderType(getBlockType(ctx)) && getDataObjectID(ctx) == objd) return true;
+      if (isSegmentHeaderType(getBlockType(ctx)) && getDataObjectID(ctx) == objd) {
+        block = static_cast<uint32_t>(b);
+        return p;
+      }
     }
   }
-  return false;
+  return -1;
 }
 
 bool scanSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file) {

@@ -43,6 +43,9 @@ bool scanSegmentHeader(FILE* out, SessionContext& ctx, uint32_t objd, uint16_t f
                        uint32_t block);
 // The same search, always walking the files.
 bool scanSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file);
+// The walking search alone: the file-set position of the file holding the
+// header (its block number in block), or -1 when none was found.
+int findSegmentHeader(SessionContext& ctx, uint32_t objd, uint16_t file, uint32_t& block);
 
 // Extent map lines ("%u,%u,%u,%u\r\n") of the file at entry position p.
 void listExtentByFile(FILE* out, SessionContext& ctx, int p);

@@ -12,9 +12,12 @@
 #include <vector>
 
 #include "datafile/block_tally.h"
+#include "datafile/data_file_set.h"
+#include "datafile/file_walk.h"
 #include "datafile/output_file.h"
 #include "lob/lob_value.h"
 #include "rows/text_output.h"
+#include "scan/extent_scan.h"
 #include "unload/unload_drivers.h"
 
 namespace {
@@ -67,24 +70,29 @@ bool readAll(int fd, void* data, size_t n) {
   return true;
 }
 
-// The worker: its share of the walk into its piece, its messages into its
-// own file, its counts through the pipe. Never returns.
-[[noreturn]] void runWorker(SessionContext& ctx, const std::string& piece, const BlockShare& share,
-                            int resultFd, const char* listName, const UnloadSegment& s,
-                            int deleted, int committed, uint16_t scanFile, uint32_t scanBlock) {
+// The worker: its share of the walk into its piece (the first worker
+// straight into the output, direct, which the parent has flushed), its
+// messages into its own file, its counts through the pipe. Never returns.
+[[noreturn]] void runWorker(SessionContext& ctx, FILE* direct, const std::string& piece,
+                            const BlockShare& share, int resultFd, const char* listName,
+                            const UnloadSegment& s, int deleted, int committed, uint16_t scanFile,
+                            uint32_t scanBlock) {
   WorkerResult* r = new WorkerResult;
   // Both files go through the output check: never over an input.
   FILE* messages = createOutputFile(ctx, (piece + ".out").c_str(), "w");
   if (messages == nullptr || dup2(fileno(messages), STDOUT_FILENO) < 0) _exit(3);
   fclose(messages);
-  FILE* out = createOutputFile(ctx, piece.c_str(), "wb");
+  FILE* out = direct != nullptr ? direct : createOutputFile(ctx, piece.c_str(), "wb");
   if (out == nullptr) {
     r->writeError = errno != 0 ? errno : EEXIST;
     writeAll(resultFd, r, sizeof *r);
     _exit(0);
   }
-  std::vector<char> buffer(kPieceBufferSize);
-  setvbuf(out, buffer.data(), _IOFBF, buffer.size());
+  std::vector<char> buffer;
+  if (direct == nullptr) {
+    buffer.resize(kPieceBufferSize);
+    setvbuf(out, buffer.data(), _IOFBF, buffer.size());
+  }
 
   BlockShare mine = share;
   BlockTally tally;
@@ -216,6 +224,27 @@ int onlineCores() {
 bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ctx, int workers,
                            const char* listName, const UnloadSegment& s, int deleted,
                            int committed, uint16_t scanFile, uint32_t scanBlock) {
+  // The segment header, when the walk needs it and its address is not
+  // known, is searched for once here rather than by the count pass and each
+  // worker again. Its address is handed on only where the known-address
+  // read finds the same file (the first one open with that number).
+  UnloadSegment seg = s;
+  if ((s.block == 0 || (s.file == 0 && !ctx.bigfile)) && !extentListHasObject(listName, s.objd)) {
+    uint32_t block = 0;
+    const int at = findSegmentHeader(ctx, s.objd, s.file, block);
+    if (at < 0) {
+      seg.noHeader = true;
+    } else {
+      const uint16_t rfn = ctx.fileSet->entries[at].rfn;
+      int first = 0;
+      while (first < at && !fileWalkEligible(ctx, first, rfn)) first++;
+      if (first == at) {
+        seg.file = rfn;
+        seg.block = block;
+      }
+    }
+  }
+
   // Count the blocks the walk reads, reading none of them.
   BlockShare count;
   count.end = 0;
@@ -225,14 +254,21 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
   if (null == nullptr) return false;
   ctx.blockShare = &count;
   ctx.blockTally = &scratch;
-  unloadSegment(null, ctx, listName, s, deleted, committed, scanFile, scanBlock);
+  unloadSegment(null, ctx, listName, seg, deleted, committed, scanFile, scanBlock);
   fclose(null);
   ctx.blockShare = nullptr;
   ctx.blockTally = tally;
   const uint64_t blocks = count.next;
 
   fflush(stdout);
-  fflush(out);
+  // The first worker writes at the output's end; should the unload fail,
+  // the output is cut back to here.
+  const bool flushed = fflush(out) == 0;
+  const off_t start = lseek(fileno(out), 0, SEEK_END);
+  if (!flushed || start < 0) {
+    printf("  Write error on %s: %s\n", outputPath, strerror(errno != 0 ? errno : EIO));
+    return false;
+  }
   std::vector<pid_t> pids(static_cast<size_t>(workers), -1);
   std::vector<int> results(static_cast<size_t>(workers), -1);
   bool ok = true;
@@ -248,8 +284,8 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     const pid_t pid = fork();
     if (pid == 0) {
       close(pipeFds[0]);
-      runWorker(ctx, piecePath(outputPath, k), share, pipeFds[1], listName, s, deleted,
-                committed, scanFile, scanBlock);
+      runWorker(ctx, k == 0 ? out : nullptr, piecePath(outputPath, k), share, pipeFds[1],
+                listName, seg, deleted, committed, scanFile, scanBlock);
     }
     close(pipeFds[1]);
     if (pid < 0) {
@@ -277,7 +313,7 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
       if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) ok = false;
     }
     if (got[i].writeError != 0 && ok) {
-      printf("  Write error on %s: %s\n", piecePath(outputPath, k).c_str(),
+      printf("  Write error on %s: %s\n", k == 0 ? outputPath : piecePath(outputPath, k).c_str(),
              strerror(got[i].writeError));
       ok = false;
     }
@@ -288,7 +324,7 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     const std::string piece = piecePath(outputPath, k);
     if (ok) {
       replayMessages(ctx, piece + ".out");
-      if (!appendPiece(out, piece)) {
+      if (k > 0 && !appendPiece(out, piece)) {
         printf("  Write error on %s: %s\n", outputPath, strerror(errno != 0 ? errno : EIO));
         ok = false;
       }
@@ -298,6 +334,8 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     for (const std::string& made : {piece, piece + ".out"})
       if (!isSessionInput(ctx, made.c_str())) unlink(made.c_str());
   }
+  if (!ok && ftruncate(fileno(out), start) != 0)
+    printf("  Cannot cut %s back to its size before the segment: %s\n", outputPath, strerror(errno));
   fseeko(out, 0, SEEK_END);
   return ok;
 }

@@ -2,9 +2,9 @@
 // reads (extent list, segment header, full scan; unload/unload_segment.h)
 // are numbered in walk order and split into contiguous shares of about
 // equal size; each worker process walks the same way but decodes only its
-// share, into a piece file beside the output, with its standard output in a
-// file of its own. The parent then appends the pieces to the output in
-// order, replays the workers' messages in order (the per-column limit of
+// share, into a piece file beside the output (the first worker straight
+// into the output), with its standard output in a file of its own. The
+// parent then appends the other pieces to the output in order, replays the workers' messages in order (the per-column limit of
 // unknown-type warnings applied as one process would), and adds up what
 // they counted: rows, blocks named and unreadable, the longest text of each
 // column and the values holding a tag, national characters written as "?",
@@ -23,8 +23,8 @@
 // Workers for SET PARALLEL 0: one per online core.
 int onlineCores();
 
-// unloadSegment with `workers` processes (at least 2) writing pieces beside
-// outputPath (outputPath.partN), appended to out. False, after a line
+// unloadSegment with `workers` processes (at least 2): the first writes into
+// out, the others pieces beside outputPath (outputPath.partN) appended to it. False, after a line
 // saying why, when a worker could not be started, died or could not write
 // its piece; nothing of that segment is then in out, and no piece file is
 // left behind.

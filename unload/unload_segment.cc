@@ -34,10 +34,21 @@ int unloadByExtentList(FILE* out, SessionContext& ctx, const char* listName,
   return matched;
 }
 
+bool extentListHasObject(const char* listName, uint32_t objd) {
+  if (listName == nullptr || listName[0] == 0) return false;
+  FILE* list = fopen(listName, "r");
+  if (list == nullptr) return false;
+  OraExtent e;
+  bool found = false;
+  while (!found && readORAEXTENT(list, e)) found = e.objd == objd;
+  fclose(list);
+  return found;
+}
+
 UnloadRoute unloadBySegmentHeader(FILE* out, SessionContext& ctx, const UnloadSegment& s,
                                   int deleted, int committed, uint16_t scanFile,
                                   uint32_t scanBlock) {
-  if (scanSegmentHeader(out, ctx, s.objd, s.file, s.block)) {
+  if (!s.noHeader && scanSegmentHeader(out, ctx, s.objd, s.file, s.block)) {
     printExtentRows(out, ctx, s.objd, s.cluster, deleted, committed);
     return kRouteSegmentHeader;
   }

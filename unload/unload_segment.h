@@ -16,6 +16,7 @@ struct UnloadSegment {
   uint16_t file = 0;   // segment header; 0 when unknown
   uint32_t block = 0;
   uint8_t cluster = 0;
+  bool noHeader = false;  // already searched for in every file and not found
 };
 
 // Which way the rows of a segment were found.
@@ -38,6 +39,9 @@ int unloadByExtentList(FILE* out, SessionContext& ctx, const char* listName,
 UnloadRoute unloadBySegmentHeader(FILE* out, SessionContext& ctx, const UnloadSegment& s,
                                   int deleted, int committed, uint16_t scanFile,
                                   uint32_t scanBlock);
+
+// Whether the extent list file listName (null or empty: none) lists objd.
+bool extentListHasObject(const char* listName, uint32_t objd);
 
 // The whole rule: the extent list (unless listName is null or empty), then
 // the segment header, then the full scan. When the list lists the object and

@@ -4,6 +4,7 @@
 // a damaged database.
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <sys/stat.h>
 
 #include <cstring>
 
@@ -80,6 +81,19 @@ TEST(ParallelUnload, SameOnADamagedDatabase) {
   data[(emp.headerBlock + 1) * 8192 + 300] ^= 0x5A;
   d.dir.write("users01.dbf", data);
   expectSameAsSerial(d, "SET BLOCK_CHECK 1\nSET VERBOSE 1\n");
+}
+
+// A worker that cannot write its piece (a directory stands where the piece
+// would go) fails the whole unload, and the output keeps nothing of the
+// segment, though the first worker writes into it directly.
+TEST(ParallelUnload, AWorkerThatCannotWriteFailsTheUnloadAndLeavesNoRows) {
+  Demo d;
+  ASSERT_EQ(0, mkdir(d.dir.file("notes.txt.part1").c_str(), 0755));
+  const std::string out = session(d, "UNLOAD TABLE SCOTT.NOTES TO notes.txt PARALLEL 2;\n");
+  EXPECT_NE(std::string::npos, out.find("A worker of the parallel unload failed")) << out;
+  EXPECT_NE(std::string::npos, out.find("Unload failed after 0 rows")) << out;
+  EXPECT_EQ(std::string::npos, out.find("Sucessfully")) << out;
+  EXPECT_EQ("", d.dir.read("notes.txt"));
 }
 
 }  // namespace

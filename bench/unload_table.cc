@@ -153,12 +153,12 @@ struct UnloadRun {
 // One UNLOAD in a child process running the interpreter, so that its peak
 // RSS and CPU time are its own.
 UnloadRun runUnload(const std::string& dir, const std::string& target,
-                    const std::string& words = "") {
+                    const std::string& words = "", const std::string& settings = "") {
   UnloadRun run;
   const std::string logPath = dir + "/unload.log";
   const double t0 = now();
   const pid_t pid = startInterpreter(
-      dir, "OPEN bench.cfg\nUNLOAD TABLE BENCH.BIG TO " + target + words + ";\n", logPath);
+      dir, settings + "OPEN bench.cfg\nUNLOAD TABLE BENCH.BIG TO " + target + words + ";\n", logPath);
   int status = 0;
   rusage usage{};
   if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
@@ -219,17 +219,23 @@ int main() {
              toFile.seconds, mb / toFile.seconds, static_cast<double>(textBytes) / 1e6,
              toFile.maxRssKiB);
       printf("target                     : >= 300 MB/s of data blocks per core\n");
-      // Worker processes: each writes its share into a piece file that is
-      // appended to big.txt; PARALLEL 0 is one per online core.
-      double one = 0;  // seconds of PARALLEL 1
-      for (const char* n : {"1", "2", "0"}) {
-        const UnloadRun p = runUnload(dir, "big.txt", std::string(" PARALLEL ") + n);
-        if (p.seconds <= 0) continue;
-        if (one == 0) one = p.seconds;
-        printf("UNLOAD TO big.txt PARALLEL %s: %7.3f s  %8.1f MB/s  %10.0f rows/s  speed-up "
-               "%.2f over PARALLEL 1, peak RSS %ld KiB\n",
-               n, p.seconds, mb / p.seconds, static_cast<double>(rows) / p.seconds,
-               one / p.seconds, p.maxRssKiB);
+      // Worker processes: the first writes its share into the output, the
+      // others into piece files appended to it; PARALLEL 0 is one per online
+      // core. Text and export dump; peak RSS is that of the largest process.
+      for (const char* style : {"TXT", "DMP"}) {
+        const std::string target = std::string("big.") + (style[0] == 'T' ? "txt" : "dmp");
+        double one = 0;  // seconds of PARALLEL 1
+        for (const char* n : {"1", "2", "0"}) {
+          const UnloadRun p = runUnload(dir, target, std::string(" PARALLEL ") + n,
+                                        std::string("SET OUTPUT_STYLE ") + style + "\n");
+          if (p.seconds <= 0) continue;
+          if (one == 0) one = p.seconds;
+          printf("UNLOAD TO %s PARALLEL %s: %7.3f s  %8.1f MB/s  %10.0f rows/s  speed-up "
+                 "%.2f over PARALLEL 1, CPU %.2f s, peak RSS %ld KiB\n",
+                 target.c_str(), n, p.seconds, mb / p.seconds,
+                 static_cast<double>(rows) / p.seconds, one / p.seconds, p.cpuSeconds,
+                 p.maxRssKiB);
+        }
       }
       printf("%s", toFile.log.c_str());
       rc = toFile.log.find(" " + std::to_string(rows) + " rows") != std::string::npos ? 0 : 1;

@@ -2,33 +2,31 @@
 
 #include <cstring>
 
+#include "core/stream_write.h"
 #include "values/charset.h"
 
 namespace {
 
-void putBytes(FILE* stream, const void* bytes, size_t n) {
-  if (n > 0) fwrite_unlocked(bytes, 1, n, stream);
-}
 
-void putText(FILE* stream, const char* text) { putBytes(stream, text, strlen(text)); }
+void putText(FILE* stream, const char* text) { writeBytes(stream, text, strlen(text)); }
 
 void putLittle16(FILE* stream, uint16_t v) {
   const unsigned char b[2] = {static_cast<unsigned char>(v & 0xFF),
                               static_cast<unsigned char>(v >> 8)};
-  putBytes(stream, b, 2);
+  writeBytes(stream, b, 2);
 }
 
 void putBig16(FILE* stream, uint16_t v) {
   const unsigned char b[2] = {static_cast<unsigned char>(v >> 8),
                               static_cast<unsigned char>(v & 0xFF)};
-  putBytes(stream, b, 2);
+  writeBytes(stream, b, 2);
 }
 
 void putZeros(FILE* stream, size_t n) {
   static const unsigned char kZeros[256] = {};
   while (n > 0) {
     size_t piece = n < sizeof kZeros ? n : sizeof kZeros;
-    putBytes(stream, kZeros, piece);
+    writeBytes(stream, kZeros, piece);
     n -= piece;
   }
 }
@@ -59,8 +57,8 @@ constexpr size_t kNlsRecordSize = 100;
 
 void putNlsRecord(FILE* stream, const unsigned char (&end)[5]) {
   putLittle16(stream, kNlsRecordSize);
-  putBytes(stream, kNlsRecordStart, sizeof kNlsRecordStart);
-  putBytes(stream, end, sizeof end);
+  writeBytes(stream, kNlsRecordStart, sizeof kNlsRecordStart);
+  writeBytes(stream, end, sizeof end);
   putZeros(stream, kNlsRecordSize - sizeof kNlsRecordStart - sizeof end);
 }
 
@@ -192,7 +190,7 @@ void printDmpValue(FILE* stream, const unsigned char* bytes, size_t length) {
   while (length > 0) {
     const size_t piece = length < kMaxDmpItemLength ? length : kMaxDmpItemLength;
     putLittle16(stream, static_cast<uint16_t>(piece));
-    putBytes(stream, bytes, piece);
+    writeBytes(stream, bytes, piece);
     bytes += piece;
     length -= piece;
   }

@@ -12,13 +12,14 @@
 #include <cstdio>
 
 #include "core/session_context.h"
+#include "core/stream_write.h"
 
 // Writes a FIELD_TAG or RECORD_TAG of the given length (at most kTagSize).
 inline void writeTag(FILE* stream, const char* tag, uint16_t length) {
   if (length == 1) {
     putc_unlocked(tag[0], stream);
   } else if (length > 0) {
-    fwrite_unlocked(tag, 1, length < kTagSize ? length : kTagSize, stream);
+    writeBytes(stream, tag, length < kTagSize ? length : kTagSize);
   }
 }
 

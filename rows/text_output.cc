@@ -6,6 +6,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "core/stream_write.h"
 #include "format/data_layout.h"
 #include "rows/compress.h"
 #include "rows/print_field.h"
@@ -49,7 +50,7 @@ size_t writeQuotesDoubled(FILE* stream, const char* text, size_t length) {
   while (p < end) {
     const char* q = static_cast<const char*>(memchr(p, '"', static_cast<size_t>(end - p)));
     const size_t n = static_cast<size_t>((q == nullptr ? end : q + 1) - p);
-    fwrite_unlocked(p, 1, n, stream);
+    writeBytes(stream, p, n);
     written += n;
     if (q == nullptr) break;
     putc_unlocked('"', stream);
@@ -269,7 +270,7 @@ void writeOtherField(FILE* stream, SessionContext& ctx, TextOutput& t, int colum
     if (t.csv) {
       noteText(t, column, continued, continues, writeCsvField(stream, ctx, text, length), false);
     } else {
-      fwrite_unlocked(text, 1, length, stream);
+      writeBytes(stream, text, length);
       noteText(t, column, continued, continues, length,
                fieldHoldsTag(t, ctx, text, length, length));
     }
@@ -323,7 +324,7 @@ int writeTextColumns(FILE* stream, SessionContext& ctx, int table, int row, int 
       // The common case: stored text written as it is.
       const size_t length = type == kColChar ? storedTextLength(type, value, m.length) : m.length;
       const char* text = reinterpret_cast<const char*>(value);
-      fwrite_unlocked(text, 1, length, stream);
+      writeBytes(stream, text, length);
       noteText(t, c, continued, continues, length,
                fieldHoldsTag(t, ctx, text, length, ctx.blockSize - m.offset));
     } else if (kind == kFixedText && !continues && !t.holding) {
@@ -372,7 +373,7 @@ size_t writeCsvField(FILE* stream, const SessionContext& ctx, const char* text, 
                                     memchr(text, '\r', length) != nullptr ||
                                     holdsOne(text, length, ctx.fieldTag, ctx.fieldTagLength));
   if (!quote) {
-    fwrite_unlocked(text, 1, length, stream);
+    writeBytes(stream, text, length);
     return length;
   }
   putc_unlocked('"', stream);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "core/stream_write.h"
+
 
 const OraCharset ora_charset_list[] = {
     {"US7ASCII", 1},
@@ -344,11 +346,11 @@ void iconv_charset_convert(FILE* stream, iconv_t converter, const unsigned char*
   if (converter != reinterpret_cast<iconv_t>(-1)) {
     long n = convertWhole(converter, bytes, length);
     if (n >= 0) {
-      fwrite_unlocked(conversionBuffer().data(), 1, static_cast<size_t>(n), stream);
+      writeBytes(stream, conversionBuffer().data(), static_cast<size_t>(n));
       return;
     }
   }
-  fwrite_unlocked(bytes, 1, length, stream);
+  writeBytes(stream, bytes, length);
 }
 
 size_t iconv_charset_bytes(iconv_t converter, const unsigned char* bytes, size_t length,

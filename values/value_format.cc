@@ -4,13 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "core/stream_write.h"
 #include "values/charset.h"
 
 namespace {
-
-inline void writeBytes(FILE* stream, const void* bytes, size_t n) {
-  if (n > 0) fwrite_unlocked(bytes, 1, n, stream);
-}
 
 // Writes v with at least `width` digits (leading zeros), width at most 10.
 // Returns the end.

@@ -117,7 +117,7 @@ TEST(TextOutput, ValuesHoldingTagsAreCountedAndFieldsAdmitTheLongestValue) {
   // LONG: the whole value over its pieces; RAW: two hex digits a byte;
   // NVARCHAR2(16): 16 bytes of UTF-16 became 24 bytes of UTF-8.
   const std::string ctl = d.dir.read("ODD_TEXT_sqlldr.ctl");
-  for (const std::string clause :
+  for (const std::string& clause :
        {"\"L\"    CHAR(" + std::to_string(kLong.size()) + ") ", std::string("\"R\"    CHAR(4000) "),
         std::string("\"N\"    CHAR(24) "), std::string("\"V\"    CHAR(200) ")})
     EXPECT_NE(std::string::npos, ctl.find(clause)) << clause << "\n" << ctl;

@@ -25,10 +25,11 @@ void expectExtents(const std::vector<uint8_t>& stored, const std::set<uint32_t>&
   for (uint32_t e = 1; e * static_cast<size_t>(kAU) <= stored.size(); e++) {
     const size_t from = (e - 1) * static_cast<size_t>(kAU);
     if (lost.count(e)) {
-      if (got.size() > from)
+      if (got.size() > from) {
         EXPECT_TRUE(std::all_of(got.begin() + from, got.begin() + std::min(got.size(), from + kAU),
                                 [](uint8_t b) { return b == 0; }))
             << path << " extent " << e;
+      }
       continue;
     }
     ASSERT_GE(got.size(), from + kAU) << path << " extent " << e;

@@ -38,7 +38,7 @@ void expectSameAsSerial(const Demo& d, const std::string& setup) {
       {"UNLOAD TABLE SCOTT.COUNTRIES TO %s%p;", "txt"},
       {"UNLOAD OBJECT 73181 COLUMN NUMBER VARCHAR2 TO %s%p;", "txt"},
   };
-  for (const std::string style : {"TXT", "CSV"}) {
+  for (const std::string style : {"TXT", "CSV", "DMP"}) {
     for (size_t i = 0; i < cases.size(); i++) {
       std::vector<std::string> transcripts, files;
       for (const std::string n : {"", "2", "4"}) {
@@ -56,7 +56,9 @@ void expectSameAsSerial(const Demo& d, const std::string& setup) {
         EXPECT_EQ(transcripts[0], transcripts[k]) << style << " " << cases[i].command;
         EXPECT_TRUE(files[0] == files[k]) << style << " " << cases[i].command << " differs";
       }
-      if (setup.empty()) EXPECT_FALSE(files[0].empty()) << cases[i].command;
+      if (setup.empty()) {
+        EXPECT_FALSE(files[0].empty()) << cases[i].command;
+      }
     }
   }
   // No piece file is left behind.

@@ -190,17 +190,32 @@ inline uint16_t getTableRowCount(const SessionContext& ctx, uint32_t table) {
 // an empty slot or an entry that lies outside the block. Rows past the
 // table's own row count, and tables past the table count, are treated as
 // empty slots rather than read from whatever follows.
-inline uint16_t getTableRowOffset(const SessionContext& ctx, uint32_t table, uint32_t row) {
+// A walk over the rows of a table reads where its directory entries begin
+// and how many it has once (getRowDirectory), then each entry.
+struct RowDirectory {
+  size_t entries = 0;  // absolute offset of the table's first entry
+  uint32_t rows = 0;   // the table's row count; 0 for a table the block lacks
+};
+inline RowDirectory getRowDirectory(const SessionContext& ctx, uint32_t table) {
+  RowDirectory d;
   const uint8_t ntab = getTableCount(ctx);
-  if (ctx.blockBuffer == nullptr || table >= ntab) return kEmptyRowSlot;
+  if (ctx.blockBuffer == nullptr || table >= ntab) return d;
   const size_t directory = getTableDirectoryOffset(ctx);
   const size_t tableEntry = directory + kTableEntrySize * static_cast<size_t>(table);
-  if (row >= sessionUB2(ctx, tableEntry + 2)) return kEmptyRowSlot;
-  const size_t first = sessionUB2(ctx, tableEntry);
-  const size_t entry =
-      directory + kTableEntrySize * static_cast<size_t>(ntab) + kRowEntrySize * (first + row);
+  d.rows = sessionUB2(ctx, tableEntry + 2);
+  d.entries = directory + kTableEntrySize * static_cast<size_t>(ntab) +
+              kRowEntrySize * static_cast<size_t>(sessionUB2(ctx, tableEntry));
+  return d;
+}
+inline uint16_t getRowDirectoryEntry(const SessionContext& ctx, const RowDirectory& d,
+                                     uint32_t row) {
+  if (row >= d.rows) return kEmptyRowSlot;
+  const size_t entry = d.entries + kRowEntrySize * static_cast<size_t>(row);
   if (entry + kRowEntrySize > ctx.blockSize) return kEmptyRowSlot;
   return sessionUB2(ctx, entry);
+}
+inline uint16_t getTableRowOffset(const SessionContext& ctx, uint32_t table, uint32_t row) {
+  return getRowDirectoryEntry(ctx, getRowDirectory(ctx, table), row);
 }
 
 // How many row-directory entries of table t, from its first slot on, lie

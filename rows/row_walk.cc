@@ -161,11 +161,14 @@ void walkDataRows(FILE* stream, SessionContext& ctx, int table, int takeDeleted,
   const uint32_t d = getDataBeginOffset(ctx);
   const uint32_t slots = rowSlotsInBlock(ctx, static_cast<uint32_t>(dataTable));
   ChainWorker worker;
-  for (uint32_t r = 0; r < getTableRowCount(ctx, dataTable) && r < slots; r++) {
+  // Chained pieces are read into the worker's copy, so this block and its
+  // directory stay as they are for the whole walk.
+  const RowDirectory directory = getRowDirectory(ctx, static_cast<uint32_t>(dataTable));
+  for (uint32_t r = 0; r < directory.rows && r < slots; r++) {
     if (ctx.rowsUnloaded >= ctx.rowLimit) break;
     // Sampling stops after GUESS_SIZE rows whatever non-zero mode it runs in.
     if (ctx.rowOutputMode != 0 && ctx.rowsUnloaded >= ctx.guessSize) break;
-    const uint16_t offset = getTableRowOffset(ctx, dataTable, r);
+    const uint16_t offset = getRowDirectoryEntry(ctx, directory, r);
     if (!isRowSlotUsable(ctx, d, offset)) continue;
     const uint32_t start = d + offset;
     const uint8_t flag = blockByte(ctx, start);

@@ -38,6 +38,9 @@ constexpr DictTableProjection kProjections[] = {
     // UNDO$: US#, FILE#, BLOCK#, STATUS$, TS#; where each undo segment
     // header lies, for committed-only unloads.
     {"UNDO$", 15, 0, 5, {{0, N}, {3, N}, {4, N}, {10, N}, {11, N}}},
+    // RECYCLEBIN$: OBJ#, OWNER#, ORIGINAL_NAME, OPERATION, TYPE#; the name a
+    // BIN$ object had before DROP, for LIST TABLE and DESC.
+    {"RECYCLEBIN$", 0, 0, 5, {{0, N}, {1, N}, {2, C}, {3, N}, {4, N}}},
 };
 
 // The tables appended to ZUTTAB.TXT after the TAB$ rows, in this order.
@@ -136,6 +139,18 @@ bool buildUndoSegments(SessionContext& ctx, char* buffer, size_t size, const Dic
   return file.commit();
 }
 
+// The recycle bin list from RECYCLEBIN$, found like UNDO$; left as it was
+// when RECYCLEBIN$ is not in the new files (a database before 10g).
+bool buildRecycleBin(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
+  const DictTableProjection* p = findDictProjection("RECYCLEBIN$");
+  DictTableEntry table;
+  if (p == nullptr || !findFollowOnTable("RECYCLEBIN$", kDictTableFile, table)) return true;
+  DictFileReplacement file(kDictRecycleBinFile);
+  if (!file.open(ctx, buffer, size)) return true;
+  printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
+  return file.commit();
+}
+
 // TAB$ with the follow-on tables appended. They are found through the new
 // TAB$ rows, so each is looked up in the replacement as written so far.
 bool buildTables(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
@@ -145,7 +160,8 @@ bool buildTables(SessionContext& ctx, char* buffer, size_t size, const DictBuild
     printFollowOnTable(name, file.tempPath(), file.stream(), ctx, r);
     if (!file.flush()) return false;
   }
-  return file.commit() && buildUndoSegments(ctx, buffer, size, r);
+  return file.commit() && buildUndoSegments(ctx, buffer, size, r) &&
+         buildRecycleBin(ctx, buffer, size, r);
 }
 
 // COL$ with its bucket files, then COLTYPE$ into its own file. COLTYPE$

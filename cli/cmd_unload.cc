@@ -544,8 +544,7 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
     ctx.columnCount = 0;
     if (!findTableObject(args.like, "", likeUser, likeObject) ||
         (getORACOLTYPE(column, likeObject, "", ctx, *desc), ctx.columnCount == 0)) {
-      if (args.like[0] != 0 && strchr(args.like, '.') == nullptr)
-        fputs("  LIKE takes owner.table.\n", stdout);
+      if (strchr(args.like, '.') == nullptr) fputs("  LIKE takes owner.table.\n", stdout);
       printf("  No columns for LIKE %s; nothing unloaded.\n", args.like);
       st.commandFailed = true;
       ctx.outputStyle = savedStyle;

@@ -127,25 +127,16 @@ bool buildUsersOrObjects(const char* table, const char* path, BootstrapReader re
   return fillBootstrapFile(file, table, reader, ctx, buffer, size, r) && file.commit();
 }
 
-// The undo segment list from UNDO$, found through the new object and table
-// files; left as it was when UNDO$ is not in them.
-bool buildUndoSegments(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
-  const DictTableProjection* p = findDictProjection("UNDO$");
+// A follow-on table into a file of its own (UNDO$: the undo segment list;
+// RECYCLEBIN$: the recycle bin; COLTYPE$), found through the new object and
+// table files; the file is left as it was when the table is not in them (a
+// RECYCLEBIN$ before 10g) or cannot be created.
+bool buildFollowOnFile(const char* name, const char* path, SessionContext& ctx, char* buffer,
+                       size_t size, const DictBuildRequest& r) {
+  const DictTableProjection* p = findDictProjection(name);
   DictTableEntry table;
-  if (p == nullptr || !findFollowOnTable("UNDO$", kDictTableFile, table)) return true;
-  DictFileReplacement file(kUndoSegmentListPath);
-  if (!file.open(ctx, buffer, size)) return true;
-  printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
-  return file.commit();
-}
-
-// The recycle bin list from RECYCLEBIN$, found like UNDO$; left as it was
-// when RECYCLEBIN$ is not in the new files (a database before 10g).
-bool buildRecycleBin(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
-  const DictTableProjection* p = findDictProjection("RECYCLEBIN$");
-  DictTableEntry table;
-  if (p == nullptr || !findFollowOnTable("RECYCLEBIN$", kDictTableFile, table)) return true;
-  DictFileReplacement file(kDictRecycleBinFile);
+  if (p == nullptr || !findFollowOnTable(name, kDictTableFile, table)) return true;
+  DictFileReplacement file(path);
   if (!file.open(ctx, buffer, size)) return true;
   printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
   return file.commit();
@@ -160,8 +151,9 @@ bool buildTables(SessionContext& ctx, char* buffer, size_t size, const DictBuild
     printFollowOnTable(name, file.tempPath(), file.stream(), ctx, r);
     if (!file.flush()) return false;
   }
-  return file.commit() && buildUndoSegments(ctx, buffer, size, r) &&
-         buildRecycleBin(ctx, buffer, size, r);
+  return file.commit() &&
+         buildFollowOnFile("UNDO$", kUndoSegmentListPath, ctx, buffer, size, r) &&
+         buildFollowOnFile("RECYCLEBIN$", kDictRecycleBinFile, ctx, buffer, size, r);
 }
 
 // COL$ with its bucket files, then COLTYPE$ into its own file. COLTYPE$
@@ -174,13 +166,7 @@ bool buildColumns(SessionContext& ctx, char* buffer, size_t size, const DictBuil
         !hashDictColumnMap(ctx, file.tempPath()) || !file.commit())
       return false;
   }
-  const DictTableProjection* p = findDictProjection("COLTYPE$");
-  DictTableEntry table;
-  if (p == nullptr || !findFollowOnTable("COLTYPE$", kDictTableFile, table)) return true;
-  DictFileReplacement file(kDictColumnTypeFile);
-  if (!file.open(ctx, buffer, size)) return true;
-  printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
-  return file.commit();
+  return buildFollowOnFile("COLTYPE$", kDictColumnTypeFile, ctx, buffer, size, r);
 }
 
 }  // namespace

@@ -202,6 +202,7 @@ TEST(LostTables, RecycleBinTableListedDescribedAndUnloadedByItsBinName) {
   LostSetup s;
   s.prepare();
   const std::string bin = s.db.binName;
+  EXPECT_EQ(s.db.sys.expected.recycleBin, s.dir.read("ZUTDICT/ZUTRCB.TXT"));
   const std::string list = s.run("LIST TABLE SCOTT;\n");
   EXPECT_NE(std::string::npos,
             list.find(" UNLOAD TABLE SCOTT." + bin + " AS DEPT_HIST TO DEPT_HIST.txt;\n"))

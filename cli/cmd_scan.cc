@@ -157,7 +157,8 @@ void scanOrphans(ZUTState& st) {
     FILE* out = openOutputFile(st, st.fileName);
     if (out == nullptr) return;
     writeOrphanCsv(out, found.objects);
-    closeOutputFile(st, out, st.fileName);
+    if (closeOutputFile(st, out, st.fileName) && out != stdout)
+      printf("  Written to %s.\n", st.fileName);
   }
   printDate();
 }

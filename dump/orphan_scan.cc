@@ -111,8 +111,10 @@ void sampleOrphan(SessionContext& copy, FILE* sink, const std::vector<OraExtent>
     for (uint64_t b = e.block; b < static_cast<uint64_t>(e.block) + e.blocks; b++) {
       if (copy.rowsUnloaded >= copy.guessSize) break;
       const uint32_t block = static_cast<uint32_t>(b);
-      if (!kindKnown && readWhole(copy, e.file, block) && getBlockType(copy) == kBlockTypeData &&
-          getDataObjectID(copy) == o.objd) {
+      // A block that does not read (past the end of its file: a list line
+      // that claims more blocks than there are) ends the extent's sample.
+      if (!readWhole(copy, e.file, block)) break;
+      if (!kindKnown && getBlockType(copy) == kBlockTypeData && getDataObjectID(copy) == o.objd) {
         o.index = getDataType(copy) == kDataTypeIndex;
         kindKnown = true;
       }

@@ -528,34 +528,43 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   finishUnload(st, out, outName, tally, unmapped, text.get(), scripts && workersOk);
 }
 
+// LIKE owner.table: the column types (and character sets) of a table of the
+// dictionary, for a segment whose own dictionary rows are gone (a purged
+// table) but whose layout a table still has. False, after a message, when
+// the table or its columns are not there.
+bool loadLikeColumns(SessionContext& ctx, const UnloadArgs& args) {
+  DictUserEntry user;
+  DictObjectEntry object;
+  ctx.columnCount = 0;
+  if (findTableObject(args.like, "", user, object)) {
+    std::unique_ptr<TableDescriptor> desc(new TableDescriptor);
+    DictColumnEntry column;
+    getORACOLTYPE(column, object, "", ctx, *desc);
+  }
+  if (ctx.columnCount == 0) {
+    if (strchr(args.like, '.') == nullptr) fputs("  LIKE takes owner.table.\n", stdout);
+    printf("  No columns for LIKE %s; nothing unloaded.\n", args.like);
+    return false;
+  }
+  if (args.columnWords != 0) fputs("Warning: LIKE gives the columns; COLUMN is ignored.\n", stdout);
+  return true;
+}
+
 void unloadObject(ZUTState& st, const UnloadArgs& args) {
   SessionContext& ctx = st.ctx;
   const uint8_t savedStyle = ctx.outputStyle;
   if (ctx.outputStyle == 1) ctx.outputStyle = 0;  // an object unload always writes text
   copyUserTags(ctx, st.user);
   if (args.like[0] != 0) {
-    // LIKE: the columns of a table of the dictionary, for a segment whose
-    // own dictionary rows are gone (a purged table) but whose layout a
-    // table still has.
-    DictUserEntry likeUser;
-    DictObjectEntry likeObject;
-    std::unique_ptr<TableDescriptor> desc(new TableDescriptor);
-    DictColumnEntry column;
-    ctx.columnCount = 0;
-    if (!findTableObject(args.like, "", likeUser, likeObject) ||
-        (getORACOLTYPE(column, likeObject, "", ctx, *desc), ctx.columnCount == 0)) {
-      if (strchr(args.like, '.') == nullptr) fputs("  LIKE takes owner.table.\n", stdout);
-      printf("  No columns for LIKE %s; nothing unloaded.\n", args.like);
+    if (!loadLikeColumns(ctx, args)) {
       st.commandFailed = true;
       ctx.outputStyle = savedStyle;
       return;
     }
-    if (args.columnWords != 0) fputs("Warning: LIKE gives the columns; COLUMN is ignored.\n", stdout);
-    for (int i = ctx.columnCount; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
   } else {
     ctx.columnCount = args.columnWords;
-    for (int i = args.columnWords; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
   }
+  for (int i = ctx.columnCount; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
 
   std::unique_ptr<TextOutput> text = beginTextOutput(st);
   FILE* out = text == nullptr ? nullptr : openUnloadOutput(st, args.fileName);

@@ -1,5 +1,6 @@
 // SCAN: the block-walking listings and the extent map of all data blocks.
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include "datafile/block_reader.h"
 #include "dict/dict_files.h"
 #include "dump/block_listings.h"
+#include "dump/orphan_scan.h"
 #include "dump/table_listing.h"
 #include "lob/lob_map.h"
 #include "scan/extent_scan.h"
@@ -31,7 +33,8 @@ const char kScanUsage[] =
     "  SCAN PARALLELLOB \n"
     "  SCAN DATABASE \n"
     "  SCAN MAP \n"
-    "  SCAN UNDO   [FILE rfn] \n";
+    "  SCAN UNDO   [FILE rfn] \n"
+    "  SCAN ORPHANS [TO filename] \n";
 
 struct ScanArgs {
   std::string kind;
@@ -125,6 +128,41 @@ void scanUndo(ZUTState& st, const ScanArgs& a) {
   printDate();
 }
 
+// Data objects of the extent list that the dictionary files carry as no
+// table's current data object id, each sampled and matched against the
+// dictionary's tables; the extent list is made first when there is none.
+// With TO, the same facts as CSV in that file.
+void scanOrphans(ZUTState& st) {
+  struct stat s;
+  if (stat(kExtentMapPath, &s) != 0) {
+    fputs("  No extent list: running SCAN EXTENT first.\n", stdout);
+    scanExtents(st);
+  }
+  printDate();
+  const OrphanSearch found = findOrphanObjects(st.ctx, kExtentMapPath);
+  clearProgressLine();
+  if (found.noDictionary) {
+    printf("  Cannot read %s: build the dictionary first (UNLOAD TABLE DICT$).\n", kDictTableFile);
+    st.commandFailed = true;
+    return;
+  }
+  if (found.noExtentList) {
+    printf("  Cannot read %s.\n", kExtentMapPath);
+    st.commandFailed = true;
+    return;
+  }
+  for (const OrphanObject& o : found.objects) printOrphanObject(stdout, o);
+  printf("  %zu orphan data objects.\n", found.objects.size());
+  if (st.fileName[0] != 0) {
+    FILE* out = openOutputFile(st, st.fileName);
+    if (out == nullptr) return;
+    writeOrphanCsv(out, found.objects);
+    if (closeOutputFile(st, out, st.fileName) && out != stdout)
+      printf("  Written to %s.\n", st.fileName);
+  }
+  printDate();
+}
+
 void scanTables(FILE* out, ZUTState& st, const ScanArgs& a) {
   listTableHeader(out, st.ctx, a.objd, a.file);
 }
@@ -183,6 +221,8 @@ void runScanCommand(ZUTState& st) {
     hashLobIndexMap();
     hashDictColumnMap(st.ctx);
     printDate();
+  } else if (kindIs(a.kind, "ORPHANS")) {
+    scanOrphans(st);
   } else if (kindIs(a.kind, "UNDO")) {
     scanUndo(st, a);
   } else if (kindIs(a.kind, "BLOCK")) {

@@ -27,6 +27,7 @@
 #include "dict/column_types.h"
 #include "dict/dict_build.h"
 #include "dict/dict_files.h"
+#include "dump/orphan_scan.h"
 #include "export/dmp_writer.h"
 #include "lob/lob_value.h"
 #include "values/charset.h"
@@ -194,8 +195,10 @@ class LobUnload {
 
 void printUnloadUsage() {
   fputs("  UNLOAD TABLE user.tablename [LIMIT rows] [LOB colid.fid.blockid] [TO filename]\n"
+        "         [TRUNCATED [OBJECT objd]]\n"
         "  UNLOAD OBJECT objd [LIMIT rows] [CLUSTER clusterid] [LOB colid.fid.blockid]\n"
-        "         [FILE rfn] [BLOCK blockid] [COLUMN coltype] [TO filename]\n"
+        "         [FILE rfn] [BLOCK blockid] [COLUMN coltype | LIKE user.tablename]\n"
+        "         [TO filename]\n"
         "  Note: \n"
         "     coltype -- SKIP CHAR VARCHAR VARCHAR2 LONG DATE VARRAY/NARRAY \n"
         "             -- NUMBER RAW LONGRAW TIMESTAMP TIMESTAMPTZ\n"
@@ -339,6 +342,35 @@ bool writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEnt
   return script && controlFile;
 }
 
+// TRUNCATED: the table's previous data object ids. OBJECT n names one;
+// otherwise every orphan of the extent list (SCAN ORPHANS) whose best
+// candidate is this table, a tie for the best included: a table and its
+// copy of the same columns both own the orphan, and leaving rows behind is
+// worse than taking a segment twice. False, after a message, when there is
+// none.
+bool previousDataObjects(ZUTState& st, const UnloadArgs& args, const DictUserEntry& user,
+                         const DictObjectEntry& object, std::vector<uint32_t>& objds) {
+  if (args.objd != 0) {
+    objds.push_back(args.objd);
+    return true;
+  }
+  const OrphanSearch found = findOrphanObjects(st.ctx, args.extentList);
+  if (found.noDictionary || found.noExtentList) {
+    printf("  TRUNCATED needs the dictionary files and the extent list %s (SCAN EXTENT).\n",
+           args.extentList);
+    return false;
+  }
+  for (const OrphanObject& o : found.objects)
+    if (orphanBestIs(o, user.name, object.name)) objds.push_back(o.objd);
+  if (objds.empty()) {
+    printf("  No orphan data object of %s matches %s.%s best; name one with OBJECT n "
+           "(SCAN ORPHANS lists them).\n",
+           args.extentList, user.name, object.name);
+    return false;
+  }
+  return true;
+}
+
 void unloadTable(ZUTState& st, const UnloadArgs& args) {
   SessionContext& ctx = st.ctx;
   copyUserTags(ctx, st.user);
@@ -381,7 +413,12 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
                                     return t.tablespace != st.user.tablespace;
                                   }),
                    segments.end());
-  if (segments.empty()) {
+  if (segments.empty() && !args.truncated) {
+    st.commandFailed = true;
+    return;
+  }
+  std::vector<uint32_t> previous;
+  if (args.truncated && !previousDataObjects(st, args, user, object, previous)) {
     st.commandFailed = true;
     return;
   }
@@ -394,7 +431,16 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
 
   // An explicit OBJECT names the one data object to read.
   std::vector<UnloadSegment> plan;
-  if (args.objd != 0 && segments.size() > 1) {
+  if (args.truncated) {
+    // Old segments have no header of their own any more: their blocks come
+    // from the extent list (or, when it does not list them, the full scan).
+    for (uint32_t objd : previous) {
+      UnloadSegment s;
+      s.objd = objd;
+      s.cluster = args.clusterGiven ? args.cluster : 0;
+      plan.push_back(s);
+    }
+  } else if (args.objd != 0 && segments.size() > 1) {
     UnloadSegment s;
     s.objd = args.objd;
     s.cluster = args.clusterGiven ? args.cluster : 0;
@@ -445,12 +491,23 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   UndoQuestions undo(ctx, st.user.commitedOnly & 1);
   const int workers = unloadWorkers(st, args, out);
   bool workersOk = true;
+  std::vector<uint64_t> segmentRows;  // rows of each segment of the plan unloaded
   for (const UnloadSegment& s : plan) {
     if (ctx.rowsUnloaded >= ctx.rowLimit || ferror(out) || cancelRequested() || !workersOk) break;
     clearProgressLine();
     printf("Unload OBJD=%u FILE=%u BLOCK=%u CLUSTER=%u ...\n", s.objd, s.file, s.block, s.cluster);
+    const uint64_t before = ctx.rowsUnloaded;
     workersOk = unloadOneSegment(st, out, outName, workers, args.extentList, s, args.file,
                                  args.block);
+    segmentRows.push_back(ctx.rowsUnloaded - before);
+  }
+  if (args.truncated) {
+    clearProgressLine();
+    fputs("  Previous data objects:", stdout);
+    for (size_t i = 0; i < segmentRows.size(); i++)
+      printf("%s %u (%llu rows)", i ? "," : "", plan[i].objd,
+             static_cast<unsigned long long>(segmentRows[i]));
+    fputs("\n", stdout);
   }
   ctx.blockTally = nullptr;
   ctx.nationalUnmapped = nullptr;
@@ -471,13 +528,43 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   finishUnload(st, out, outName, tally, unmapped, text.get(), scripts && workersOk);
 }
 
+// LIKE owner.table: the column types (and character sets) of a table of the
+// dictionary, for a segment whose own dictionary rows are gone (a purged
+// table) but whose layout a table still has. False, after a message, when
+// the table or its columns are not there.
+bool loadLikeColumns(SessionContext& ctx, const UnloadArgs& args) {
+  DictUserEntry user;
+  DictObjectEntry object;
+  ctx.columnCount = 0;
+  if (findTableObject(args.like, "", user, object)) {
+    std::unique_ptr<TableDescriptor> desc(new TableDescriptor);
+    DictColumnEntry column;
+    getORACOLTYPE(column, object, "", ctx, *desc);
+  }
+  if (ctx.columnCount == 0) {
+    if (strchr(args.like, '.') == nullptr) fputs("  LIKE takes owner.table.\n", stdout);
+    printf("  No columns for LIKE %s; nothing unloaded.\n", args.like);
+    return false;
+  }
+  if (args.columnWords != 0) fputs("Warning: LIKE gives the columns; COLUMN is ignored.\n", stdout);
+  return true;
+}
+
 void unloadObject(ZUTState& st, const UnloadArgs& args) {
   SessionContext& ctx = st.ctx;
   const uint8_t savedStyle = ctx.outputStyle;
   if (ctx.outputStyle == 1) ctx.outputStyle = 0;  // an object unload always writes text
   copyUserTags(ctx, st.user);
-  ctx.columnCount = args.columnWords;
-  for (int i = args.columnWords; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
+  if (args.like[0] != 0) {
+    if (!loadLikeColumns(ctx, args)) {
+      st.commandFailed = true;
+      ctx.outputStyle = savedStyle;
+      return;
+    }
+  } else {
+    ctx.columnCount = args.columnWords;
+  }
+  for (int i = ctx.columnCount; i < kMaxColumns; i++) ctx.columnTypes[i] = kColNotGiven;
 
   std::unique_ptr<TextOutput> text = beginTextOutput(st);
   FILE* out = text == nullptr ? nullptr : openUnloadOutput(st, args.fileName);
@@ -576,6 +663,12 @@ void runDescCommand(ZUTState& st) {
   getORASYSTAB(table, object.resolvedId);
   printf("Storage(OBJ#=%u OBJD=%u TS=%u FILE=%u BLOCK=%u CLUSTER=%u)\n", table.objId,
          table.dataObjId, table.tablespace, table.file, table.block, table.cluster);
+  if (DictRecycleBinEntry bin; isRecycleBinName(object.name)) {
+    if (getORASYSRECYCLEBIN(bin, object.objId))
+      printf("Recycle bin: dropped table %s.%s\n", user.name, bin.originalName);
+    else
+      printf("Recycle bin: dropped table, original name not in the dictionary\n");
+  }
   DictColumnEntry column;
   getORASYSCOL(stdout, column, object.objId);
   fputs("\n", stdout);

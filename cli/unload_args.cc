@@ -15,9 +15,10 @@ namespace {
 // The keywords, and their keys in the same order from 1.
 constexpr std::initializer_list<const char*> kUnloadWords = {
     "TABLE", "OBJECT", "CLUSTER", "COLUMN", "TO", "FILE", "BLOCK",
-    "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX", "PARALLEL"};
+    "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX", "PARALLEL",
+    "TRUNCATED", "LIKE"};
 enum class Key { None, Table, Object, Cluster, Column, To, File, Block, Partition, Chunk, Lob,
-                 Extent, As, Limit, Index, Parallel };
+                 Extent, As, Limit, Index, Parallel, Truncated, Like };
 
 struct TypeWord {
   const char* prefix;
@@ -98,7 +99,14 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
   bool ok = true;
   ArgumentWord got;
   while (ok && (got = nextArgument(cmd, kUnloadWords, selectedWord)) != kArgumentsEnd) {
-    if (got == kArgumentKeyword) continue;
+    if (got == kArgumentKeyword) {
+      // TRUNCATED is a word of its own and takes no value.
+      if (static_cast<Key>(selectedWord) == Key::Truncated) {
+        args.truncated = true;
+        selectedWord = kNoKeyword;
+      }
+      continue;
+    }
     const Key selected = static_cast<Key>(selectedWord);
     const char* word = cmd.text + cmd.start;
     const size_t length = cmd.end - cmd.start;
@@ -169,6 +177,8 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
       }
       case Key::Index: ctx.indexNumber = static_cast<uint8_t>(numberOf(0xFF)); break;
       case Key::Parallel: args.parallel = static_cast<int>(numberOf(kMaxParallel)); break;
+      case Key::Truncated: break;
+      case Key::Like: ok = copyValue(cmd, args.like, kMaxTableArgument, "LIKE table"); break;
     }
     if (selected != Key::Column) selectedWord = kNoKeyword;
   }

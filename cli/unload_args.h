@@ -35,6 +35,11 @@ struct UnloadArgs {
   char extentList[kMaxExtentListName + 1] = {};
   char asName[kMaxAsName + 1] = {};
   int parallel = -1;  // PARALLEL n for this command; -1: SET PARALLEL holds
+  // TRUNCATED: the table's previous data objects (orphans of the extent
+  // list whose best match is the table, or OBJECT n) instead of its segment.
+  bool truncated = false;
+  // LIKE owner.table: UNLOAD OBJECT takes that table's column types.
+  char like[kMaxTableArgument + 1] = {};
 };
 
 // Reads the words after UNLOAD. COLUMN, LOB, CHUNK, LIMIT and INDEX go

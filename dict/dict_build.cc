@@ -40,6 +40,9 @@ constexpr DictTableProjection kProjections[] = {
     // UNDO$: US#, FILE#, BLOCK#, STATUS$, TS#; where each undo segment
     // header lies, for committed-only unloads.
     {"UNDO$", 15, 0, 5, {{0, N}, {3, N}, {4, N}, {10, N}, {11, N}}},
+    // RECYCLEBIN$: OBJ#, OWNER#, ORIGINAL_NAME, OPERATION, TYPE#; the name a
+    // BIN$ object had before DROP, for LIST TABLE and DESC.
+    {"RECYCLEBIN$", 0, 0, 5, {{0, N}, {1, N}, {2, C}, {3, N}, {4, N}}},
 };
 
 // The tables appended to ZUTTAB.TXT after the TAB$ rows, in this order.
@@ -141,28 +144,40 @@ std::string undoListLine(const std::string& line) {
          line.substr(comma[2] + 1, comma[3] - comma[2]) + line.substr(comma[4] + 1);
 }
 
-// The undo segment list from UNDO$, found through the new object and table
-// files; left as it was when UNDO$ is not in them. UNDO$ is small: its rows
-// are printed into memory and reordered from there.
-bool buildUndoSegments(SessionContext& ctx, char* buffer, size_t size, const DictBuildRequest& r) {
-  const DictTableProjection* p = findDictProjection("UNDO$");
+// A follow-on table into a file of its own (UNDO$: the undo segment list;
+// RECYCLEBIN$: the recycle bin; COLTYPE$), found through the new object and
+// table files; the file is left as it was when the table is not in them (a
+// RECYCLEBIN$ before 10g) or cannot be created. With rewriteLine, each line
+// is rewritten by it: the table is printed into memory first, which suits
+// only small tables such as UNDO$.
+bool buildFollowOnFile(const char* name, const char* path, SessionContext& ctx, char* buffer,
+                       size_t size, const DictBuildRequest& r,
+                       std::string (*rewriteLine)(const std::string&) = nullptr) {
+  const DictTableProjection* p = findDictProjection(name);
   DictTableEntry table;
-  if (p == nullptr || !findFollowOnTable("UNDO$", kDictTableFile, table)) return true;
-  char* rows = nullptr;
-  size_t length = 0;
-  FILE* memory = open_memstream(&rows, &length);
-  if (memory == nullptr) return false;
-  printDictFollowOnTable(memory, ctx, *p, table, r.deleted, r.committed);
-  const bool printed = fclose(memory) == 0;
-  const std::string text(rows != nullptr ? rows : "", printed ? length : 0);
-  free(rows);
-  if (!printed) return false;
-  DictFileReplacement file(kUndoSegmentListPath);
+  if (p == nullptr || !findFollowOnTable(name, kDictTableFile, table)) return true;
+  std::string text;
+  if (rewriteLine != nullptr) {
+    char* rows = nullptr;
+    size_t length = 0;
+    FILE* memory = open_memstream(&rows, &length);
+    if (memory == nullptr) return false;
+    printDictFollowOnTable(memory, ctx, *p, table, r.deleted, r.committed);
+    const bool printed = fclose(memory) == 0;
+    if (printed && rows != nullptr) text.assign(rows, length);
+    free(rows);
+    if (!printed) return false;
+  }
+  DictFileReplacement file(path);
   if (!file.open(ctx, buffer, size)) return true;
+  if (rewriteLine == nullptr) {
+    printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
+    return file.commit();
+  }
   for (size_t from = 0; from < text.size();) {
     size_t end = text.find('\n', from);
     end = end == std::string::npos ? text.size() : end + 1;
-    const std::string line = undoListLine(text.substr(from, end - from));
+    const std::string line = rewriteLine(text.substr(from, end - from));
     fwrite(line.data(), 1, line.size(), file.stream());
     from = end;
   }
@@ -178,7 +193,9 @@ bool buildTables(SessionContext& ctx, char* buffer, size_t size, const DictBuild
     printFollowOnTable(name, file.tempPath(), file.stream(), ctx, r);
     if (!file.flush()) return false;
   }
-  return file.commit() && buildUndoSegments(ctx, buffer, size, r);
+  return file.commit() &&
+         buildFollowOnFile("UNDO$", kUndoSegmentListPath, ctx, buffer, size, r, undoListLine) &&
+         buildFollowOnFile("RECYCLEBIN$", kDictRecycleBinFile, ctx, buffer, size, r);
 }
 
 // COL$ with its bucket files, then COLTYPE$ into its own file. COLTYPE$
@@ -191,13 +208,7 @@ bool buildColumns(SessionContext& ctx, char* buffer, size_t size, const DictBuil
         !hashDictColumnMap(ctx, file.tempPath()) || !file.commit())
       return false;
   }
-  const DictTableProjection* p = findDictProjection("COLTYPE$");
-  DictTableEntry table;
-  if (p == nullptr || !findFollowOnTable("COLTYPE$", kDictTableFile, table)) return true;
-  DictFileReplacement file(kDictColumnTypeFile);
-  if (!file.open(ctx, buffer, size)) return true;
-  printDictFollowOnTable(file.stream(), ctx, *p, table, r.deleted, r.committed);
-  return file.commit();
+  return buildFollowOnFile("COLTYPE$", kDictColumnTypeFile, ctx, buffer, size, r);
 }
 
 }  // namespace

@@ -36,7 +36,8 @@ struct DictTableProjection {
 
 // The projection of a dictionary table by its Oracle name ("USER$", "OBJ$",
 // "TAB$", "COL$", "IND$", "TABPART$", "INDPART$", "TABSUBPART$",
-// "INDSUBPART$", "COLTYPE$"); nullptr for any other name.
+// "INDSUBPART$", "COLTYPE$", "UNDO$", "RECYCLEBIN$"); nullptr for any other
+// name.
 const DictTableProjection* findDictProjection(const char* name);
 
 // Clears all column types of the session and sets the projected ones.

@@ -204,6 +204,26 @@ int parseORASYSCOLTYPE(DictColumnTypeEntry& entry, FieldScanner& cursor) {
   return 0;
 }
 
+int parseORASYSRECYCLEBIN(DictRecycleBinEntry& entry, FieldScanner& cursor) {
+  if (!startFields(cursor, 5)) return 1;
+  int64_t ids[2], rest[2];
+  if (!requiredNumbers(cursor, ids, 2) || !nextText(cursor, entry.originalName, true) ||
+      !requiredNumbers(cursor, rest, 2))
+    return 1;
+  entry.objId = static_cast<uint32_t>(ids[0]);
+  entry.ownerId = static_cast<uint32_t>(ids[1]);
+  entry.operation = static_cast<uint32_t>(rest[0]);
+  entry.type = static_cast<uint32_t>(rest[1]);
+  return 0;
+}
+
+int getORASYSRECYCLEBIN(DictRecycleBinEntry& entry, uint32_t objId) {
+  return findDictRecord(kDictRecycleBinFile, parseORASYSRECYCLEBIN, entry,
+                        [&](const DictRecycleBinEntry& e) { return e.objId == objId; });
+}
+
+bool isRecycleBinName(const char* name) { return strncasecmp(name, "BIN$", 4) == 0; }
+
 int getORASYSUSER(DictUserEntry& user, const char* name) {
   return findDictRecord(kDictUserFile, parseORASYSUSER, user,
                     [&](const DictUserEntry& u) { return sameName(u.name, name); });
@@ -447,6 +467,12 @@ void listObjectName(FILE* out, DictObjectEntry& object, const char* userName, ui
     else if (o.subname[0] != 0)
       fprintf(out, " UNLOAD TABLE %s.%s PARTITION %s TO %s_%s.%s;\n", userName, o.name, o.subname,
               safeFileName(o.name).c_str(), safeFileName(o.subname).c_str(), ext);
+    else if (DictRecycleBinEntry bin; isRecycleBinName(o.name) &&
+                                      getORASYSRECYCLEBIN(bin, o.objId))
+      // A dropped table in the recycle bin: its scripts and output take the
+      // name it had.
+      fprintf(out, " UNLOAD TABLE %s.%s AS %s TO %s.%s;\n", userName, o.name, bin.originalName,
+              safeFileName(bin.originalName).c_str(), ext);
     else
       fprintf(out, " UNLOAD TABLE %s.%s TO %s.%s;\n", userName, o.name,
               safeFileName(o.name).c_str(), ext);
@@ -499,6 +525,14 @@ bool findTableObject(const char* argument, const char* partition, DictUserEntry&
                      DictObjectEntry& object) {
   char owner[kMaxOwnerName + 1], tableName[kMaxTableName + 1];
   if (!splitOwnerTable(argument, owner, tableName)) return false;
+  // SQL quoting, as in SCOTT."BIN$...$0", is taken off each part.
+  for (char* part : {owner, tableName}) {
+    const size_t n = strlen(part);
+    if (n >= 2 && part[0] == '"' && part[n - 1] == '"') {
+      memmove(part, part + 1, n - 2);
+      part[n - 2] = 0;
+    }
+  }
   if (owner[0] == 0 || tableName[0] == 0) return false;
   if (!getORASYSUSER(user, owner)) {
     printf("  USER %s does not exists!\n", owner);

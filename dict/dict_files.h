@@ -29,6 +29,8 @@ constexpr const char* kDictObjectFile = ZUT_DICT_DIR "/ZUTOBJ.TXT";
 constexpr const char* kDictTableFile = ZUT_DICT_DIR "/ZUTTAB.TXT";
 constexpr const char* kDictColumnFile = ZUT_DICT_DIR "/ZUTCOL.TXT";
 constexpr const char* kDictColumnTypeFile = ZUT_DICT_DIR "/ZUTTYP.TXT";
+// RECYCLEBIN$ rows: obj#, owner#, original name, operation, type#.
+constexpr const char* kDictRecycleBinFile = ZUT_DICT_DIR "/ZUTRCB.TXT";
 
 // OBJ$ TYPE# values the lookups and listings use.
 enum OraObjectType : uint8_t {
@@ -105,6 +107,15 @@ struct DictColumnTypeEntry {
   uint32_t synObjId = 0;
 };
 
+// A RECYCLEBIN$ row: the object kept under a BIN$ name and what it was.
+struct DictRecycleBinEntry {
+  uint32_t objId = 0;
+  uint32_t ownerId = 0;
+  char originalName[kDictNameSize] = {};
+  uint32_t operation = 0;  // 0 DROP, 1 TRUNCATE
+  uint32_t type = 0;       // 1 TABLE, 2 INDEX, ...
+};
+
 // One-line parsers. The cursor's text is the line as read (line feed
 // included) and its length the line length; start and end must be 0.
 int parseORASYSUSER(DictUserEntry& entry, FieldScanner& cursor);
@@ -112,6 +123,7 @@ int parseORASYSOBJ(DictObjectEntry& entry, FieldScanner& cursor);
 int parseORASYSTAB(DictTableEntry& entry, FieldScanner& cursor);
 int parseORASYSCOL(DictColumnEntry& entry, FieldScanner& cursor);
 int parseORASYSCOLTYPE(DictColumnTypeEntry& entry, FieldScanner& cursor);
+int parseORASYSRECYCLEBIN(DictRecycleBinEntry& entry, FieldScanner& cursor);
 
 int getORASYSUSER(DictUserEntry& user, const char* name);
 int getORASYSUSERID(DictUserEntry& user, uint32_t userId);
@@ -129,6 +141,10 @@ int getORASYSIndexOBJ(DictObjectEntry& object, uint32_t ownerId, const char* nam
 // numbers are cleared. path: the table file to read (the dictionary build
 // reads the one it is writing).
 int getORASYSTAB(DictTableEntry& table, uint32_t objId, const char* path = kDictTableFile);
+// The recycle bin row of obj# (ZUTRCB.TXT); 0 when there is none.
+int getORASYSRECYCLEBIN(DictRecycleBinEntry& entry, uint32_t objId);
+// True for a recycle bin name: BIN$ at its start (any case).
+bool isRecycleBinName(const char* name);
 int getORASYSCOLTYPE(DictColumnTypeEntry& coltype, uint32_t objId, uint32_t colId,
                      uint32_t intColId);
 // Fills adtKind, typeOwner and typeName of a column of a named type (type#

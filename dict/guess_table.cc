@@ -1,5 +1,6 @@
 #include "dict/guess_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -29,13 +30,13 @@ bool rejectsEntry(uint8_t guess, uint8_t flags, uint8_t entryType) {
 }
 
 // Matching columns of the entry, or -1 when a column rejects it.
-int countMatches(const ColumnStats& stats, int columns, const GuessTableEntry& e) {
+int countMatches(const ColumnStats& stats, int columns, const uint8_t* types) {
   int matches = 0;
   for (int i = 0; i < columns; i++) {
     if (stats.count[i] == 0) continue;
-    if (stats.type[i] == e.types[i]) {
+    if (stats.type[i] == types[i]) {
       matches++;
-    } else if (stats.count[i] > 2 && rejectsEntry(stats.type[i], stats.flags[i], e.types[i])) {
+    } else if (stats.count[i] > 2 && rejectsEntry(stats.type[i], stats.flags[i], types[i])) {
       return -1;
     }
   }
@@ -104,6 +105,20 @@ void freeGuessedTables(GuessedTableList& list) {
   list.count = 0;
 }
 
+GuessScore scoreGuessColumns(const ColumnStats& stats, const uint8_t* types, uint16_t columnCount,
+                             uint16_t lastNotNull) {
+  GuessScore s;
+  const int n = stats.columnCount < kMaxColumns ? stats.columnCount : kMaxColumns;
+  int withValues = 0;
+  for (int i = 0; i < n; i++) withValues += stats.count[i] != 0;
+  if (n == 0 || withValues == 0 || columnCount < n || n < lastNotNull) return s;
+  const int matches = countMatches(stats, n, types);
+  if (matches < 0) return s;
+  s.matches = matches;
+  s.score = matches * 100 / std::max<int>(withValues, columnCount);
+  return s;
+}
+
 int findGuessTable(FILE* out, const ColumnStats& stats, const GuessedTableList& list) {
   if (out == nullptr) out = stdout;
   const int n = stats.columnCount < kMaxColumns ? stats.columnCount : kMaxColumns;
@@ -117,7 +132,7 @@ int findGuessTable(FILE* out, const ColumnStats& stats, const GuessedTableList& 
   for (int t = 0; t < tables; t++) {
     const GuessTableEntry* e = list.entries[t];
     if (e == nullptr || e->columnCount < n) continue;
-    const int matches = countMatches(stats, n, *e);
+    const int matches = countMatches(stats, n, e->types);
     if (matches < 1 || n < e->lastNotNull) continue;
     if (best == nullptr || matches > bestMatches ||
         (matches == bestMatches && e->columnCount < best->columnCount)) {

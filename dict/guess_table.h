@@ -44,6 +44,21 @@ void freeGuessedTables(GuessedTableList& list);
 // line for each table stored, or one saying the user is unknown.
 void loadGuessTable(const char* userName, GuessedTableList& list);
 
+// How well a table's columns (guess categories by segcol# − 1, its column
+// count and its highest NOT NULL segcol#) agree with a segment's guessed
+// types: the sampled columns whose type matches, and the score in percent,
+// matches over the larger of the columns that had values and the table's
+// column count (so a table with columns the segment never showed scores
+// lower). matches is -1 when the table cannot be the segment's: it has
+// fewer columns than the sample, a NOT NULL column past the sampled ones,
+// or a column the guess is too sure of to tolerate as it is.
+struct GuessScore {
+  int matches = -1;
+  int score = 0;
+};
+GuessScore scoreGuessColumns(const ColumnStats& stats, const uint8_t* types, uint16_t columnCount,
+                             uint16_t lastNotNull);
+
 // Prints "## Guess : ..." and "## UNLOAD TABLE ..." for the best matching
 // entry (standard output when out is null). Returns 1 when a match was
 // printed, else 0.

@@ -18,6 +18,7 @@
 #include "tools/builder/datafile_builder.h"
 #include "tools/builder/demo_db.h"
 #include "tools/builder/dict_files.h"
+#include "tools/builder/lost_tables.h"
 #include "tools/builder/system_db.h"
 
 namespace {
@@ -237,6 +238,17 @@ bool parseLine(const std::string& line, Description& desc, std::string& error) {
     ok = mkdb::buildSystemDatabase(desc.dictionary, o, sys) ||
          p.fail("the dictionary rows do not fit the SYSTEM file");
     if (ok) desc.files.insert(desc.files.begin(), sys.file);
+    desc.hasDictionary = false;
+  } else if (key == "lost") {
+    // system01.dbf with a dictionary of its own and three lost tables in it:
+    // one truncated, one in the recycle bin, one dropped with PURGE.
+    mkdb::LostTablesOptions o;
+    o.path = "system01.dbf";
+    o.blockSize = desc.defaults.blockSize;
+    o.byteOrder = desc.defaults.byteOrder;
+    mkdb::LostTablesDatabase db;
+    ok = mkdb::buildLostTablesDatabase(o, db) || p.fail("the lost tables do not fit the file");
+    if (ok) desc.files.insert(desc.files.begin(), db.sys.file);
     desc.hasDictionary = false;
   } else if (key == "segment" || key == "data" || key == "poke") {
     if (desc.files.empty()) {

@@ -21,7 +21,8 @@ const std::string kUsage =
     "  SCAN PARALLELLOB \n"
     "  SCAN DATABASE \n"
     "  SCAN MAP \n"
-    "  SCAN UNDO   [FILE rfn] \n";
+    "  SCAN UNDO   [FILE rfn] \n"
+    "  SCAN ORPHANS [TO filename] \n";
 
 const std::string kListingHeading =
     "*  ts#  rfn ver bsize     blocks   sizemb hsize filename\n"

@@ -369,8 +369,10 @@ TEST(UnloadTable, UsageText) {
   Demo d;
   const std::string usage =
       "  UNLOAD TABLE user.tablename [LIMIT rows] [LOB colid.fid.blockid] [TO filename]\n"
+      "         [TRUNCATED [OBJECT objd]]\n"
       "  UNLOAD OBJECT objd [LIMIT rows] [CLUSTER clusterid] [LOB colid.fid.blockid]\n"
-      "         [FILE rfn] [BLOCK blockid] [COLUMN coltype] [TO filename]\n"
+      "         [FILE rfn] [BLOCK blockid] [COLUMN coltype | LIKE user.tablename]\n"
+      "         [TO filename]\n"
       "  Note: \n"
       "     coltype -- SKIP CHAR VARCHAR VARCHAR2 LONG DATE VARRAY/NARRAY \n"
       "             -- NUMBER RAW LONGRAW TIMESTAMP TIMESTAMPTZ\n"

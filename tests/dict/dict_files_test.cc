@@ -152,6 +152,23 @@ TEST(DictParsers, ColumnTypeLines) {
   EXPECT_EQ(1, parseColumnType(t, "1,2,3,,1,0\n"));   // TOID empty
 }
 
+int parseRecycleBin(DictRecycleBinEntry& e, const std::string& line) {
+  FieldScanner c = lineCursor(line);
+  return parseORASYSRECYCLEBIN(e, c);
+}
+
+TEST(DictParsers, RecycleBinLines) {
+  DictRecycleBinEntry b;
+  ASSERT_EQ(0, parseRecycleBin(b, "80020,84,DEPT_HIST,0,1,\n"));
+  EXPECT_EQ(80020u, b.objId);
+  EXPECT_EQ(84u, b.ownerId);
+  EXPECT_STREQ("DEPT_HIST", b.originalName);
+  EXPECT_EQ(0u, b.operation);
+  EXPECT_EQ(1u, b.type);
+  for (const char* bad : {"80020,84,,0,1\n", "80020,84,DEPT_HIST,0\n", ",84,X,0,1\n"})
+    EXPECT_EQ(1, parseRecycleBin(b, bad)) << bad;
+}
+
 // Damaged dictionary output: random bytes, long fields, NULs. No parser may
 // leave a text field without its terminator or read past the line.
 TEST(DictParsers, HostileLinesNeverOverrunFields) {
@@ -177,12 +194,16 @@ TEST(DictParsers, HostileLinesNeverOverrunFields) {
       s.length = static_cast<int32_t>(exact.size());
       return s;
     };
-    FieldScanner s1 = cursor(), s2 = cursor(), s3 = cursor(), s4 = cursor(), s5 = cursor();
+    DictRecycleBinEntry b;
+    FieldScanner s1 = cursor(), s2 = cursor(), s3 = cursor(), s4 = cursor(), s5 = cursor(),
+                 s6 = cursor();
     parseORASYSUSER(u, s1);
     parseORASYSOBJ(o, s2);
     parseORASYSTAB(t, s3);
     parseORASYSCOL(c, s4);
     parseORASYSCOLTYPE(y, s5);
+    parseORASYSRECYCLEBIN(b, s6);
+    ASSERT_LT(strnlen(b.originalName, kDictNameSize), static_cast<size_t>(kDictNameSize));
     ASSERT_LT(strnlen(u.name, kDictNameSize), static_cast<size_t>(kDictNameSize));
     ASSERT_LT(strnlen(o.name, kDictNameSize), static_cast<size_t>(kDictNameSize));
     ASSERT_LT(strnlen(o.subname, kDictNameSize), static_cast<size_t>(kDictNameSize));

@@ -204,3 +204,33 @@ TEST(GuessMatching, ConfidentMismatchesRejectATable) {
 }
 
 }  // namespace
+
+namespace {
+
+// The score of one table for SCAN ORPHANS: matches over the larger of the
+// columns with values and the table's columns; -1 where a rule rejects it.
+TEST(GuessScore, MatchesScoreAndRejections) {
+  struct Case {
+    std::vector<uint8_t> sample;
+    std::vector<Column> columns;
+    int matches;
+    int score;
+  };
+  const uint8_t N = kColNumber, V = kColVarchar2, D = kColDate;
+  const Case cases[] = {
+      {{N, kColVarchar, D}, {{N}, {V}, {D}}, 3, 100},
+      {{N, kColVarchar, D}, {{N}, {V}, {D}, {V}}, 3, 75},   // a column never seen
+      {{N, kColVarchar, D}, {{N}, {V}}, -1, 0},             // fewer columns than the sample
+      {{N, kColVarchar}, {{N}, {V}, {D, true}}, -1, 0},     // NOT NULL past the sample
+      {{N, kColVarchar, D}, {{N}, {V}, {N}}, -1, 0},        // same-length dates are no NUMBER
+      {{N, kColVarchar, kColVarchar}, {{N}, {N}, {V}}, 2, 66},
+  };
+  for (const Case& c : cases) {
+    const GuessTableEntry e = table("T", c.columns);
+    const GuessScore s = scoreGuessColumns(guessed(c.sample), e.types, e.columnCount, e.lastNotNull);
+    EXPECT_EQ(c.matches, s.matches) << c.columns.size();
+    EXPECT_EQ(c.score, s.score) << c.columns.size();
+  }
+}
+
+}  // namespace

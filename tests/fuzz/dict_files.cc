@@ -44,12 +44,15 @@ void parseEveryLine(const uint8_t* data, size_t size) {
     DictTableEntry t;
     DictColumnEntry c;
     DictColumnTypeEntry y;
-    FieldScanner c1 = cursor(), c2 = cursor(), c3 = cursor(), c4 = cursor(), c5 = cursor();
+    DictRecycleBinEntry b;
+    FieldScanner c1 = cursor(), c2 = cursor(), c3 = cursor(), c4 = cursor(), c5 = cursor(),
+                 c6 = cursor();
     parseORASYSUSER(u, c1);
     parseORASYSOBJ(o, c2);
     parseORASYSTAB(t, c3);
     parseORASYSCOL(c, c4);
     parseORASYSCOLTYPE(y, c5);
+    parseORASYSRECYCLEBIN(b, c6);
     at = end;
   }
 }

@@ -73,6 +73,21 @@ struct DictUndoRow {
   uint32_t status = 3;
 };
 
+// One row of SYS.RECYCLEBIN$: a dropped object kept under its BIN$ name
+// (obj# still in OBJ$), its owner, the name it had, the operation (0 DROP)
+// and its type# (1 TABLE); its line in ZUTRCB.TXT keeps these five columns
+// in RECYCLEBIN$ order.
+struct DictRecycleBinRow {
+  uint32_t objId = 0;
+  uint32_t ownerId = 0;
+  std::string originalName;
+  uint32_t operation = 0;
+  uint32_t type = 1;
+  uint32_t tablespace = 0;
+  uint32_t file = 0;
+  uint32_t block = 0;
+};
+
 // The rows of one dictionary, in file order.
 struct DictionaryRows {
   std::vector<DictUserRow> users;
@@ -81,6 +96,9 @@ struct DictionaryRows {
   std::vector<DictColRow> columns;
   std::vector<DictColTypeRow> columnTypes;
   std::vector<DictUndoRow> undoSegments;  // ZUTUNDO.TXT, written when not empty
+  // RECYCLEBIN$ rows; the SYSTEM builder stores the table only when there
+  // are some.
+  std::vector<DictRecycleBinRow> recycleBin;
   // Lines end with "," as the row printer writes them when more columns of
   // the SYSTEM row follow the last one kept.
   bool trailingSeparator = true;

@@ -117,6 +117,12 @@ const SysTable kUndo = {
      "STATUS$", "TS#", "UGRP#", "KEEP", "OPTIMAL", "FLAGS"},
     {"US#", "FILE#", "BLOCK#", "STATUS$", "TS#"}};
 
+const SysTable kRecycleBin = {
+    {"OBJ#", "OWNER#", "ORIGINAL_NAME", "OPERATION", "TYPE#", "TS#", "FILE#", "BLOCK#",
+     "DROPTIME", "DROPSCN", "PARTITION_NAME", "FLAGS", "RELATED", "BO", "PURGEOBJ", "BASE_TS#",
+     "BASE_OWNER#", "SPACE", "CON#", "SPARE1", "SPARE2", "SPARE3"},
+    {"OBJ#", "OWNER#", "ORIGINAL_NAME", "OPERATION", "TYPE#"}};
+
 // The row in the table's column order; trailing NULL columns are not stored.
 StoredRow layRow(const SysTable& t, const Cells& cells) {
   for (const auto& [name, cell] : cells)
@@ -320,6 +326,8 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
                             "TABSUBPART$", "INDSUBPART$", "COLTYPE$", "UNDO$"};
   uint32_t block = 16;
   for (const char* s : segments) h[s] = block++;
+  const bool recycleBin = !description.recycleBin.empty();
+  if (recycleBin) h["RECYCLEBIN$"] = block++;
   uint32_t next = 32;
 
   DictionaryRows rows = description;
@@ -353,7 +361,10 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
   };
   std::vector<DictObjectRow> objects;
   std::vector<DictTabRow> tabs;
-  for (const SysObject& s : sysObjects) {
+  std::vector<SysObject> sysList(std::begin(sysObjects), std::end(sysObjects));
+  if (recycleBin)
+    sysList.push_back({kSysRecycleBinObjId, "RECYCLEBIN$", 2, kSysRecycleBinObjId, "RECYCLEBIN$", 0});
+  for (const SysObject& s : sysList) {
     objects.push_back({s.objId, 0, s.name, "", s.type, ""});
     if (s.type == 2)
       tabs.push_back({s.objId, s.dataObjId, 0, options.rfn, h[s.segment], s.tab});
@@ -578,6 +589,25 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
                                   {"UGRP#", num(1)},
                                   {"KEEP", num(0)},
                                   {"FLAGS", num(0)}}));
+  std::vector<StoredRow> recycled;
+  for (const DictRecycleBinRow& r : rows.recycleBin)
+    recycled.push_back(layRow(kRecycleBin, {{"OBJ#", num(r.objId)},
+                                            {"OWNER#", num(r.ownerId)},
+                                            {"ORIGINAL_NAME", chars(r.originalName)},
+                                            {"OPERATION", num(r.operation)},
+                                            {"TYPE#", num(r.type)},
+                                            {"TS#", num(r.tablespace)},
+                                            {"FILE#", num(r.file)},
+                                            {"BLOCK#", num(r.block)},
+                                            {"DROPTIME", date(2024, 3, 1)},
+                                            {"DROPSCN", num(0x81000 + r.objId)},
+                                            {"FLAGS", num(30)},
+                                            {"RELATED", num(r.objId)},
+                                            {"BO", num(r.objId)},
+                                            {"PURGEOBJ", num(r.objId)},
+                                            {"BASE_TS#", num(r.tablespace)},
+                                            {"BASE_OWNER#", num(r.ownerId)},
+                                            {"SPACE", num(8)}}));
   struct Heap {
     const char* segment;
     uint32_t objd;
@@ -593,7 +623,11 @@ bool buildSystemDatabase(const DictionaryRows& description, const SystemFileOpti
       {"COLTYPE$", kSysColTypeObjId, &kColType, &colTypes, &out.expected.columnTypes},
       {"UNDO$", kSysUndoObjId, &kUndo, &undo, &out.expected.undo},
   };
-  for (const Heap& heap : heaps) {
+  std::vector<Heap> heapList(std::begin(heaps), std::end(heaps));
+  if (recycleBin)
+    heapList.push_back({"RECYCLEBIN$", kSysRecycleBinObjId, &kRecycleBin, &recycled,
+                        &out.expected.recycleBin});
+  for (const Heap& heap : heapList) {
     const std::vector<uint32_t> used = heapBlocks(f, next, heap.objd, *heap.rows);
     if (!addSegment(f, h[heap.segment], heap.objd, used)) return false;
     out.dataBlocks[heap.segment] = used;

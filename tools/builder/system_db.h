@@ -7,6 +7,7 @@
 //   C_OBJ#   cluster, objd 2: table 0 the key, 1 TAB$ (key OBJ#), 2 CLU$
 //            (empty), 3 IND$ (key BO#), 4 ICOL$ (empty), 5 COL$ (key OBJ#)
 //   TABPART$, INDPART$, TABSUBPART$, INDSUBPART$, COLTYPE$, UNDO$   heaps
+//   RECYCLEBIN$   heap, only when the description has recycle bin rows
 //
 // each with a segment header and an extent map. The SYSTEM tables have OBJ$
 // and TAB$ rows of their own under SYS (user 0), so the follow-on tables
@@ -45,6 +46,7 @@ constexpr uint32_t kSysTabPartObjId = 566;    // TABPART$
 constexpr uint32_t kSysIndPartObjId = 571;    // INDPART$
 constexpr uint32_t kSysTabSubpartObjId = 579; // TABSUBPART$
 constexpr uint32_t kSysIndSubpartObjId = 583; // INDSUBPART$
+constexpr uint32_t kSysRecycleBinObjId = 496; // RECYCLEBIN$ (only with recycle bin rows)
 
 struct SystemFileOptions {
   std::string path = "system01.dbf";
@@ -67,13 +69,15 @@ struct ExpectedDictionary {
   std::string columns;      // ZUTCOL.TXT
   std::string columnTypes;  // ZUTTYP.TXT
   std::string undo;         // ZUTUNDO.TXT: the UNDO$ rows
+  std::string recycleBin;   // ZUTRCB.TXT: the RECYCLEBIN$ rows (empty without them)
 };
 
 struct SystemDatabase {
   FileImage file;
   DictionaryRows rows;  // the description plus SYS and the SYSTEM tables
   // Segment header block of each segment: "C_OBJ#", "C_USER#", "OBJ$",
-  // "TABPART$", "INDPART$", "TABSUBPART$", "INDSUBPART$", "COLTYPE$", "UNDO$".
+  // "TABPART$", "INDPART$", "TABSUBPART$", "INDSUBPART$", "COLTYPE$", "UNDO$"
+  // (and "RECYCLEBIN$" when there are recycle bin rows).
   std::map<std::string, uint32_t> headers;
   // The data blocks of each segment, in order.
   std::map<std::string, std::vector<uint32_t>> dataBlocks;

@@ -15,9 +15,9 @@ namespace {
 // The keywords, and their keys in the same order from 1.
 constexpr std::initializer_list<const char*> kUnloadWords = {
     "TABLE", "OBJECT", "CLUSTER", "COLUMN", "TO", "FILE", "BLOCK",
-    "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX", "PARALLEL"};
+    "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX", "PARALLEL", "USER"};
 enum class Key { None, Table, Object, Cluster, Column, To, File, Block, Partition, Chunk, Lob,
-                 Extent, As, Limit, Index, Parallel };
+                 Extent, As, Limit, Index, Parallel, User };
 
 struct TypeWord {
   const char* prefix;
@@ -169,6 +169,7 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
       }
       case Key::Index: ctx.indexNumber = static_cast<uint8_t>(numberOf(0xFF)); break;
       case Key::Parallel: args.parallel = static_cast<int>(numberOf(kMaxParallel)); break;
+      case Key::User: ok = copyValue(cmd, args.user, kMaxOwnerName, "Owner name"); break;
     }
     if (selected != Key::Column) selectedWord = kNoKeyword;
   }

@@ -48,15 +48,13 @@ namespace {
 // rescued, so UNLOAD USER * leaves them out (UNLOAD USER SYS still unloads
 // SYS). Compared without regard to case, as every dictionary lookup is.
 constexpr const char* kOracleSchemas[] = {
-    "SYS",         "SYSTEM",        "OUTLN",        "DBSNMP",      "APPQOSSYS",
-    "AUDSYS",      "CTXSYS",        "DBSFWUSER",    "DVF",         "DVSYS",
-    "EXFSYS",      "GGSYS",         "GSMADMIN_INTERNAL", "GSMCATUSER", "GSMUSER",
-    "LBACSYS",     "MDDATA",        "MDSYS",        "MGMT_VIEW",   "OJVMSYS",
-    "OLAPSYS",     "ORACLE_OCM",    "ORDDATA",      "ORDPLUGINS",  "ORDSYS",
-    "OWBSYS",      "OWBSYS_AUDIT",  "REMOTE_SCHEDULER_AGENT", "SI_INFORMTN_SCHEMA",
-    "SPATIAL_CSW_ADMIN_USR", "SPATIAL_WFS_ADMIN_USR", "SYSBACKUP", "SYSDG", "SYSKM",
-    "SYSMAN",      "SYSRAC",        "SYS$UMF",      "TSMSYS",      "WMSYS",
-    "XDB",         "XS$NULL",       "ANONYMOUS",    "DIP",         "PUBLIC",
+    "SYS", "SYSTEM", "OUTLN", "DBSNMP", "APPQOSSYS", "AUDSYS", "CTXSYS", "DBSFWUSER", "DVF",
+    "DVSYS", "EXFSYS", "GGSYS", "GSMADMIN_INTERNAL", "GSMCATUSER", "GSMUSER", "LBACSYS",
+    "MDDATA", "MDSYS", "MGMT_VIEW", "OJVMSYS", "OLAPSYS", "ORACLE_OCM", "ORDDATA",
+    "ORDPLUGINS", "ORDSYS", "OWBSYS", "OWBSYS_AUDIT", "REMOTE_SCHEDULER_AGENT",
+    "SI_INFORMTN_SCHEMA", "SPATIAL_CSW_ADMIN_USR", "SPATIAL_WFS_ADMIN_USR", "SYSBACKUP",
+    "SYSDG", "SYSKM", "SYSMAN", "SYSRAC", "SYS$UMF", "TSMSYS", "WMSYS", "XDB", "XS$NULL",
+    "ANONYMOUS", "DIP", "PUBLIC",
 };
 // The APEX releases each install a schema of their own (APEX_210200 ...).
 constexpr const char* kOracleSchemaPrefixes[] = {"APEX_", "FLOWS_"};
@@ -205,7 +203,8 @@ void unloadUser(ZUTState& st, const UnloadArgs& args) {
   OutputRefusal why = kOutputCreated;
   FILE* manifest = createOutputFile(st.ctx, manifestName.c_str(), "w", &why);
   if (manifest == nullptr) {
-    if (why != kOutputIsInput) printf("Cannot create %s: %s\n", manifestName.c_str(), strerror(errno));
+    if (why != kOutputIsInput)
+      printf("Cannot create %s: %s\n", manifestName.c_str(), strerror(errno));
     st.commandFailed = true;
     return;
   }
@@ -239,6 +238,7 @@ void unloadUser(ZUTState& st, const UnloadArgs& args) {
                                  std::to_string(r.unreadableBlocks), std::to_string(r.warnings),
                                  std::string(one->fileName + dir.size() + 1), seconds,
                                  statusOf(r)});
+    if (!r.written && !r.cancelled) printf("  %s failed; the next table goes on.\n", one->table);
     done++;
     rows += r.rows;
     if (r.written && r.unreadableBlocks == 0) complete++;

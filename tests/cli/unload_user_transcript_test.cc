@@ -57,6 +57,7 @@ TEST(UnloadUser, EveryTableWithItsScriptsAndAManifest) {
       << out;
   EXPECT_EQ(tables, countOf(out, "Unload table SCOTT."));
   EXPECT_NE(std::string::npos, out.find("Cannot create out/sub/SCOTT.EMP.txt: Is a directory\n"));
+  EXPECT_NE(std::string::npos, out.find("  SCOTT.EMP failed; the next table goes on.\n"));
   EXPECT_EQ(std::string::npos, out.find("KING"));
 
   auto manifest = manifestByTable(d, "out/sub/manifest.csv");

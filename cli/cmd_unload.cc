@@ -21,6 +21,7 @@
 #include "cli/interpreter.h"
 #include "cli/unload_args.h"
 #include "cli/unload_scripts.h"
+#include "cli/unload_user.h"
 #include "core/progress.h"
 #include "datafile/block_reader.h"
 #include "datafile/output_file.h"
@@ -105,35 +106,50 @@ class UndoQuestions {
   std::unique_ptr<UndoTable> table_;
 };
 
+// The account of the unload goes into result (warnings: the warning lines
+// written here; LOB values lost count as one).
 void finishUnload(ZUTState& st, FILE* out, const char* name, const BlockTally& tally,
-                  uint64_t nationalUnmapped, const TextOutput* text, bool scriptsWritten) {
+                  uint64_t nationalUnmapped, const TextOutput* text, bool scriptsWritten,
+                  TableUnloadResult& result) {
   clearProgressLine();
   bool written = closeOutputFile(st, out, name) && scriptsWritten;
   const LobReader& lobs = *st.lobReader;
   const uint64_t lobsLost = lobs.filesNotCreated + lobs.filesNotWritten;
+  result.warnings = 0;
   if (lobsLost != 0) {
     printf("  %llu LOB values could not be written to their files under LOBDATA.\n",
            static_cast<unsigned long long>(lobsLost));
     st.commandFailed = true;
     written = false;
+    result.warnings++;
   }
   printBlockTally(stdout, tally, st.ctx.verbose != 0);
-  if (nationalUnmapped != 0)
+  if (nationalUnmapped != 0) {
     printf("Warning: %llu characters of national columns had no equivalent and were written "
            "as ?\n",
            static_cast<unsigned long long>(nationalUnmapped));
-  if (text != nullptr && text->taggedValues != 0)
+    result.warnings++;
+  }
+  if (text != nullptr && text->taggedValues != 0) {
     printf("Warning: %llu values contain the field or record tag; the text will not load back "
            "as written. Use SET OUTPUT_STYLE CSV or other tags.\n",
            static_cast<unsigned long long>(text->taggedValues));
+    result.warnings++;
+  }
   const uint64_t replaced = lobs.clob.replaced + lobs.nclob.replaced;
-  if (replaced != 0)
+  if (replaced != 0) {
     printf("Warning: %llu characters of LOB values did not convert and were written as U+FFFD "
            "or ?\n",
            static_cast<unsigned long long>(replaced));
-  if (unreadableBlocks(tally) != 0) st.commandFailed = true;
+    result.warnings++;
+  }
+  result.unreadableBlocks = unreadableBlocks(tally);
+  if (result.unreadableBlocks != 0) st.commandFailed = true;
   const unsigned long long rows = st.ctx.rowsUnloaded;
-  if (takeCancel()) {
+  result.rows = rows;
+  result.cancelled = takeCancel();
+  result.written = written && !result.cancelled;
+  if (result.cancelled) {
     printf("Cancelled after %llu rows ...\n", rows);
     st.commandFailed = true;
   } else if (written) {
@@ -314,15 +330,18 @@ bool writeScriptFile(ZUTState& st, const std::string& name,
 }
 
 // The CREATE script and the control file, written after the rows so that
-// every field admits the longest value written. False when either could
-// not be written.
+// every field admits the longest value written: in the working directory
+// named after the table, or beside the output named after its stem (UNLOAD
+// USER). False when either could not be written.
 bool writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEntry& object,
                        DictColumnEntry& column, const TableDescriptor& desc,
                        const TextOutput& text) {
   const std::string base = scriptBaseName(args.asName, object.name);
   std::string statement;
   getCreateSyntax(statement, column, object, args.asName, 1);
-  const bool script = writeScriptFile(st, createScriptName(base),
+  const std::string stem = args.fileStem;
+  const bool script = writeScriptFile(st, stem.empty() ? createScriptName(base)
+                                                       : stem + kCreateScriptSuffix,
                                       [&](FILE* f) { writeCreateScript(f, statement); });
   ControlFileSpec control;
   control.tableArgument = args.table;
@@ -337,7 +356,8 @@ bool writeTableScripts(ZUTState& st, const UnloadArgs& args, const DictObjectEnt
   control.csv = text.csv;
   control.csvHeader = text.csv && st.user.csvHeader != 0;
   control.longest = text.longest;
-  const bool controlFile = writeScriptFile(st, controlFileName(base, args.partition),
+  const bool controlFile = writeScriptFile(st, stem.empty() ? controlFileName(base, args.partition)
+                                                            : stem + kControlFileSuffix,
                                            [&](FILE* f) { writeControlFile(f, control, desc); });
   return script && controlFile;
 }
@@ -371,7 +391,8 @@ bool previousDataObjects(ZUTState& st, const UnloadArgs& args, const DictUserEnt
   return true;
 }
 
-void unloadTable(ZUTState& st, const UnloadArgs& args) {
+TableUnloadResult unloadTable(ZUTState& st, const UnloadArgs& args) {
+  TableUnloadResult result;
   SessionContext& ctx = st.ctx;
   copyUserTags(ctx, st.user);
   const uint8_t savedStyle = ctx.outputStyle;
@@ -392,7 +413,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   DictObjectEntry object;
   if (!findTableObject(args.table, args.partition, user, object)) {
     st.commandFailed = true;
-    return;
+    return result;
   }
 
   // The segments to unload. A partitioned table has no segment of its own:
@@ -415,12 +436,12 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
                    segments.end());
   if (segments.empty() && !args.truncated) {
     st.commandFailed = true;
-    return;
+    return result;
   }
   std::vector<uint32_t> previous;
   if (args.truncated && !previousDataObjects(st, args, user, object, previous)) {
     st.commandFailed = true;
-    return;
+    return result;
   }
 
   std::unique_ptr<TableDescriptor> desc(new TableDescriptor);
@@ -455,11 +476,14 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
       plan.push_back(s);
     }
   }
+  for (const UnloadSegment& s : plan) result.dataObjects.push_back(s.objd);
 
   const char* outName = args.fileName;
   if (outName[0] == 0 && ctx.outputStyle == 1) outName = kDefaultDmpFile;
   FILE* out = openUnloadOutput(st, outName);
-  if (out == nullptr) return;
+  if (out == nullptr) return result;
+  // The files of UNLOAD USER go into its directory or nowhere.
+  if (out == stdout && args.fileStem[0] != 0) return result;
   // Dump rows are binary: when the dump file cannot be created the rows come
   // as text on standard output instead.
   if (out == stdout && ctx.outputStyle == 1) ctx.outputStyle = 0;
@@ -468,7 +492,7 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
     text = beginTextOutput(st);
     if (text == nullptr) {
       closeOutputFile(st, out, outName);
-      return;
+      return result;
     }
     std::vector<std::string> names;
     for (int i = 0; i < desc->columnCount && i < kMaxTableColumns; i++)
@@ -525,7 +549,8 @@ void unloadTable(ZUTState& st, const UnloadArgs& args) {
   bool scripts = true;
   if (text != nullptr && args.fileName[0] != 0 && out != stdout)
     scripts = writeTableScripts(st, args, object, column, *desc, *text);
-  finishUnload(st, out, outName, tally, unmapped, text.get(), scripts && workersOk);
+  finishUnload(st, out, outName, tally, unmapped, text.get(), scripts && workersOk, result);
+  return result;
 }
 
 // LIKE owner.table: the column types (and character sets) of a table of the
@@ -599,12 +624,19 @@ void unloadObject(ZUTState& st, const UnloadArgs& args) {
   ctx.textOutput = nullptr;
   undo.report();
 
-  finishUnload(st, out, args.fileName, tally, unmapped, text.get(), workersOk);
+  TableUnloadResult result;
+  finishUnload(st, out, args.fileName, tally, unmapped, text.get(), workersOk, result);
   ctx.rowLimit = kNoRowLimit;
   ctx.outputStyle = savedStyle;
 }
 
 }  // namespace
+
+TableUnloadResult unloadNamedTable(ZUTState& st, const UnloadArgs& args) {
+  clearUnloadState(st.ctx);
+  openNationalConverter(st);
+  return unloadTable(st, args);
+}
 
 void runUnloadCommand(ZUTState& st) {
   SessionContext& ctx = st.ctx;
@@ -616,7 +648,9 @@ void runUnloadCommand(ZUTState& st) {
   }
   snprintf(st.fileName, sizeof st.fileName, "%s", args->fileName);
 
-  if (args->table[0] != 0 && isDictionaryTable(args->table)) {
+  if (args->user[0] != 0) {
+    unloadUser(st, *args);
+  } else if (args->table[0] != 0 && isDictionaryTable(args->table)) {
     DictBuildRequest request;
     request.target = args->table;
     request.deleted = st.user.deletedRow & 1;

@@ -16,9 +16,9 @@ namespace {
 constexpr std::initializer_list<const char*> kUnloadWords = {
     "TABLE", "OBJECT", "CLUSTER", "COLUMN", "TO", "FILE", "BLOCK",
     "PARTITION", "CHUNK", "LOB", "EXTENT", "AS", "LIMIT", "INDEX", "PARALLEL",
-    "TRUNCATED", "LIKE"};
+    "TRUNCATED", "LIKE", "USER"};
 enum class Key { None, Table, Object, Cluster, Column, To, File, Block, Partition, Chunk, Lob,
-                 Extent, As, Limit, Index, Parallel, Truncated, Like };
+                 Extent, As, Limit, Index, Parallel, Truncated, Like, User };
 
 struct TypeWord {
   const char* prefix;
@@ -179,6 +179,7 @@ int parseUnloadArgs(CommandBuffer& cmd, SessionContext& ctx, UnloadArgs& args) {
       case Key::Parallel: args.parallel = static_cast<int>(numberOf(kMaxParallel)); break;
       case Key::Truncated: break;
       case Key::Like: ok = copyValue(cmd, args.like, kMaxTableArgument, "LIKE table"); break;
+      case Key::User: ok = copyValue(cmd, args.user, kMaxOwnerName, "Owner name"); break;
     }
     if (selected != Key::Column) selectedWord = kNoKeyword;
   }

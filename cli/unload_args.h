@@ -40,6 +40,12 @@ struct UnloadArgs {
   bool truncated = false;
   // LIKE owner.table: UNLOAD OBJECT takes that table's column types.
   char like[kMaxTableArgument + 1] = {};
+  char user[kMaxOwnerName + 1] = {};  // USER: the owner whose tables to unload, or "*"
+  // Set by UNLOAD USER for each table: the output's path without its
+  // extension. The scripts are then written as <stem>_syntax.sql and
+  // <stem>_sqlldr.ctl, and an output that cannot be created fails the table
+  // instead of sending its rows to the screen.
+  char fileStem[kMaxOutputName + 1] = {};
 };
 
 // Reads the words after UNLOAD. COLUMN, LOB, CHUNK, LIMIT and INDEX go

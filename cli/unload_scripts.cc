@@ -8,15 +8,6 @@
 
 namespace {
 
-// A name as part of a script or control file name: safe as a file name, and
-// without "$", which shells and SQL*Loader command lines would expand.
-std::string fileNamePart(const std::string& name) {
-  std::string out = safeFileName(name);
-  for (char& c : out)
-    if (c == '$') c = '_';
-  return out;
-}
-
 void putHex(FILE* out, const char* bytes, size_t length) {
   for (size_t i = 0; i < length; i++) fprintf(out, "%02x", static_cast<unsigned char>(bytes[i]));
 }
@@ -94,14 +85,21 @@ std::string scriptBaseName(const char* asName, const char* tableName) {
   return asName != nullptr && asName[0] != 0 ? asName : tableName;
 }
 
+std::string fileNamePart(const std::string& name) {
+  std::string out = safeFileName(name);
+  for (char& c : out)
+    if (c == '$') c = '_';
+  return out;
+}
+
 std::string createScriptName(const std::string& base) {
-  return fileNamePart(base) + "_syntax.sql";
+  return fileNamePart(base) + kCreateScriptSuffix;
 }
 
 std::string controlFileName(const std::string& base, const char* partition) {
   if (partition != nullptr && partition[0] != 0)
-    return fileNamePart(base) + "_" + fileNamePart(partition) + "_sqlldr.ctl";
-  return fileNamePart(base) + "_sqlldr.ctl";
+    return fileNamePart(base) + "_" + fileNamePart(partition) + kControlFileSuffix;
+  return fileNamePart(base) + kControlFileSuffix;
 }
 
 void writeCreateScript(FILE* out, const std::string& statement) {

@@ -18,6 +18,11 @@ std::string scriptBaseName(const char* asName, const char* tableName);
 // table is called.
 std::string createScriptName(const std::string& base);
 std::string controlFileName(const std::string& base, const char* partition);
+constexpr const char* kCreateScriptSuffix = "_syntax.sql";
+constexpr const char* kControlFileSuffix = "_sqlldr.ctl";
+// A name as part of a generated file name: safe as a file name, and without
+// "$", which shells and SQL*Loader command lines would expand.
+std::string fileNamePart(const std::string& name);
 
 // The script: the statement, ";", and a line "exit;".
 void writeCreateScript(FILE* out, const std::string& statement);

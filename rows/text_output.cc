@@ -366,12 +366,17 @@ void endTextRecord(FILE* stream, SessionContext& ctx) {
 }
 
 size_t writeCsvField(FILE* stream, const SessionContext& ctx, const char* text, size_t length) {
+  return writeCsvField(stream, ctx.fieldTag, ctx.fieldTagLength, text, length);
+}
+
+size_t writeCsvField(FILE* stream, const char* separator, uint16_t separatorLength,
+                     const char* text, size_t length) {
   auto blank = [](char c) { return c == ' ' || c == '\t'; };
   const bool quote = length > 0 && (blank(text[0]) || blank(text[length - 1]) ||
                                     memchr(text, '"', length) != nullptr ||
                                     memchr(text, '\n', length) != nullptr ||
                                     memchr(text, '\r', length) != nullptr ||
-                                    holdsOne(text, length, ctx.fieldTag, ctx.fieldTagLength));
+                                    holdsOne(text, length, separator, separatorLength));
   if (!quote) {
     writeBytes(stream, text, length);
     return length;

@@ -91,6 +91,9 @@ void endTextRecord(FILE* stream, SessionContext& ctx);
 // doubled, when it holds the separator, a quote, CR or LF, or begins or ends
 // with a blank; else as it is. Returns the bytes written.
 size_t writeCsvField(FILE* stream, const SessionContext& ctx, const char* text, size_t length);
+// The same with the separator given.
+size_t writeCsvField(FILE* stream, const char* separator, uint16_t separatorLength,
+                     const char* text, size_t length);
 
 // The first line of a CSV file: the column names as fields.
 void writeCsvHeader(FILE* stream, const SessionContext& ctx,

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,31 @@ inline Rows splitRows(const std::string& text, const std::string& field = "|",
     }
     rows.push_back(row);
     pos = end + record.size();
+  }
+  return rows;
+}
+
+// The fields of a CSV file as Python's csv module reads them, byte for byte
+// (read as Latin-1, every byte is one character).
+inline Rows readCsv(const TempDir& dir, const std::string& name) {
+  dir.write("read_csv.py",
+            "import csv, sys\n"
+            "with open(sys.argv[1], newline='', encoding='latin-1') as f:\n"
+            "    for row in csv.reader(f):\n"
+            "        print(' '.join('=' + v.encode('latin-1').hex() for v in row))\n");
+  const std::string cmd = "cd '" + dir.path() + "' && python3 read_csv.py '" + name +
+                          "' > read_csv.out";
+  EXPECT_EQ(0, system(cmd.c_str())) << "python3 could not read " << name;
+  Rows rows;
+  for (const std::vector<std::string>& line : splitRows(dir.read("read_csv.out"), " ", "\n")) {
+    std::vector<std::string> row;
+    for (const std::string& hex : line) {
+      std::string v;
+      for (size_t i = 1; i + 1 < hex.size(); i += 2)
+        v.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+      row.push_back(v);
+    }
+    rows.push_back(row);
   }
   return rows;
 }

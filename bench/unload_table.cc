@@ -222,23 +222,42 @@ int main() {
       // Worker processes: the first writes its share into the output, the
       // others into piece files appended to it; PARALLEL 0 is one per online
       // core. Text and export dump; peak RSS is that of the largest process.
+      bool parallelFailed = false;
       for (const char* style : {"TXT", "DMP"}) {
         const std::string target = std::string("big.") + (style[0] == 'T' ? "txt" : "dmp");
-        double one = 0;  // seconds of PARALLEL 1
-        for (const char* n : {"1", "2", "0"}) {
-          const UnloadRun p = runUnload(dir, target, std::string(" PARALLEL ") + n,
-                                        std::string("SET OUTPUT_STYLE ") + style + "\n");
-          if (p.seconds <= 0) continue;
-          if (one == 0) one = p.seconds;
+        // Best of kRounds, the settings taking turns; the previous output
+        // is removed first so that freeing it is not timed.
+        const char* const settings[] = {"1", "2", "0"};
+        UnloadRun bestOf[3];
+        for (int r = 0; r < kRounds; r++) {
+          for (int i = 0; i < 3; i++) {
+            std::filesystem::remove(dir + "/" + target, ec);
+            const UnloadRun p = runUnload(dir, target, std::string(" PARALLEL ") + settings[i],
+                                          std::string("SET OUTPUT_STYLE ") + style + "\n");
+            if (p.seconds > 0 && (bestOf[i].seconds < 0 || p.seconds < bestOf[i].seconds))
+              bestOf[i] = p;
+          }
+        }
+        for (int i = 0; i < 3; i++) {
+          const UnloadRun& p = bestOf[i];
+          if (p.seconds <= 0 || bestOf[0].seconds <= 0 ||
+              p.log.find(" " + std::to_string(rows) + " rows") == std::string::npos) {
+            printf("UNLOAD TO %s PARALLEL %s: FAILED\n", target.c_str(), settings[i]);
+            parallelFailed = true;
+            continue;
+          }
           printf("UNLOAD TO %s PARALLEL %s: %7.3f s  %8.1f MB/s  %10.0f rows/s  speed-up "
-                 "%.2f over PARALLEL 1, CPU %.2f s, peak RSS %ld KiB\n",
-                 target.c_str(), n, p.seconds, mb / p.seconds,
-                 static_cast<double>(rows) / p.seconds, one / p.seconds, p.cpuSeconds,
-                 p.maxRssKiB);
+                 "%.2f over PARALLEL 1, CPU %.2f s, peak RSS %ld KiB (best of %d)\n",
+                 target.c_str(), settings[i], p.seconds, mb / p.seconds,
+                 static_cast<double>(rows) / p.seconds, bestOf[0].seconds / p.seconds,
+                 p.cpuSeconds, p.maxRssKiB, kRounds);
         }
       }
       printf("%s", toFile.log.c_str());
-      rc = toFile.log.find(" " + std::to_string(rows) + " rows") != std::string::npos ? 0 : 1;
+      rc = toFile.log.find(" " + std::to_string(rows) + " rows") != std::string::npos &&
+                   !parallelFailed
+               ? 0
+               : 1;
       if (rc != 0) fprintf(stderr, "the unload did not write every row\n");
     } else {
       fprintf(stderr, "the unload failed during the benchmark\n");

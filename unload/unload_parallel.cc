@@ -1,6 +1,8 @@
 #include "unload/unload_parallel.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -27,7 +29,7 @@ constexpr const char kUnknownTypeLine[] = "Warnings : UNKNOWN column type ";
 
 // What a worker counted, sent to the parent through a pipe.
 struct WorkerResult {
-  int writeError = 0;  // errno of a failed write of its piece, 0 if none
+  int writeError = 0;  // errno of a failed write of its share, 0 if none
   uint64_t rows = 0;
   uint64_t named = 0;
   uint64_t unreadable[kUnreadableCauses] = {};
@@ -70,26 +72,34 @@ bool readAll(int fd, void* data, size_t n) {
   return true;
 }
 
-// The worker: its share of the walk into its piece (the first worker
-// straight into the output, direct, which the parent has flushed), its
-// messages into its own file, its counts through the pipe. Never returns.
-[[noreturn]] void runWorker(SessionContext& ctx, FILE* direct, const std::string& piece,
+bool pwriteAll(int fd, const char* data, size_t n, uint64_t at) {
+  while (n > 0) {
+    const ssize_t w = pwrite(fd, data, n, static_cast<off_t>(at));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) return false;
+    data += w;
+    at += static_cast<uint64_t>(w);
+    n -= static_cast<size_t>(w);
+  }
+  return true;
+}
+
+// The worker: its share of the walk into out (the output itself for the
+// first worker, else its piece; the parent made both and flushed the
+// output), its messages into its own file, its counts through the pipe.
+// Never returns.
+[[noreturn]] void runWorker(SessionContext& ctx, FILE* out, FILE* direct, const std::string& piece,
                             const BlockShare& share, int resultFd, const char* listName,
                             const UnloadSegment& s, int deleted, int committed, uint16_t scanFile,
                             uint32_t scanBlock) {
   WorkerResult* r = new WorkerResult;
-  // Both files go through the output check: never over an input.
+  // The message file goes through the output check: never over an input.
   FILE* messages = createOutputFile(ctx, (piece + ".out").c_str(), "w");
   if (messages == nullptr || dup2(fileno(messages), STDOUT_FILENO) < 0) _exit(3);
   fclose(messages);
-  FILE* out = direct != nullptr ? direct : createOutputFile(ctx, piece.c_str(), "wb");
-  if (out == nullptr) {
-    r->writeError = errno != 0 ? errno : EEXIST;
-    writeAll(resultFd, r, sizeof *r);
-    _exit(0);
-  }
+  // A piece is fresh; the output keeps the buffer it was written with.
   std::vector<char> buffer;
-  if (direct == nullptr) {
+  if (out != direct) {
     buffer.resize(kPieceBufferSize);
     setvbuf(out, buffer.data(), _IOFBF, buffer.size());
   }
@@ -112,8 +122,8 @@ bool readAll(int fd, void* data, size_t n) {
 
   unloadSegment(out, ctx, listName, s, deleted, committed, scanFile, scanBlock);
 
+  errno = 0;
   if (fflush(out) != 0 || ferror(out)) r->writeError = errno != 0 ? errno : EIO;
-  if (fclose(out) != 0 && r->writeError == 0) r->writeError = errno;
   fflush(stdout);
   r->rows = ctx.rowsUnloaded - rowsBefore;
   r->named = tally.named;
@@ -134,33 +144,34 @@ bool readAll(int fd, void* data, size_t n) {
   _exit(writeAll(resultFd, r, sizeof *r) ? 0 : 4);
 }
 
-// Appends the piece to out (flushed); false when that fails.
-bool appendPiece(FILE* out, const std::string& piece) {
-  const int in = open(piece.c_str(), O_RDONLY);
-  if (in < 0) return false;
-  const int to = fileno(out);
-  bool ok = true;
-  for (;;) {
-    const ssize_t n = copy_file_range(in, nullptr, to, nullptr, 1 << 30, 0);
-    if (n == 0) break;
-    if (n > 0) continue;
-    if (errno == EINTR) continue;
+// Copies bytes [from, from + n) of the piece into the output at offset at;
+// false when that fails.
+bool copyPieceBytes(int piece, int output, uint64_t from, uint64_t n, uint64_t at) {
+  off_t in = static_cast<off_t>(from);
+  off_t to = static_cast<off_t>(at);
+  while (n > 0) {
+    const ssize_t c = copy_file_range(piece, &in, output, &to, n, 0);
+    if (c > 0) {
+      n -= static_cast<uint64_t>(c);
+      continue;
+    }
+    if (c < 0 && errno == EINTR) continue;
+    if (c == 0) return false;  // the piece is shorter than it was
     // Not possible between these files: copy through a buffer.
     std::vector<char> buf(1 << 20);
-    for (;;) {
-      const ssize_t r = read(in, buf.data(), buf.size());
+    while (n > 0) {
+      const ssize_t r = pread(piece, buf.data(), std::min<uint64_t>(n, buf.size()), in);
       if (r < 0 && errno == EINTR) continue;
-      if (r == 0) break;
-      if (r < 0 || !writeAll(to, buf.data(), static_cast<size_t>(r))) {
-        ok = false;
-        break;
-      }
+      if (r <= 0 || !pwriteAll(output, buf.data(), static_cast<size_t>(r), static_cast<uint64_t>(to)))
+        return false;
+      in += r;
+      to += r;
+      n -= static_cast<uint64_t>(r);
     }
-    break;
   }
-  close(in);
-  return ok;
+  return true;
 }
+
 
 // The worker's messages, in order; unknown-type warnings only while their
 // column is below its limit, as one process would have printed them.
@@ -216,6 +227,23 @@ void addResult(SessionContext& ctx, const WorkerResult& r) {
 
 }  // namespace
 
+bool followPiece(int piece, int result, int output, uint64_t at, uint64_t& length) {
+  length = 0;
+  for (;;) {
+    pollfd wait = {result, POLLIN, 0};
+    const bool finished = poll(&wait, 1, 2) > 0;
+    struct stat st;
+    if (fstat(piece, &st) != 0) return false;
+    const uint64_t size = static_cast<uint64_t>(st.st_size);
+    if (size > length) {
+      if (!copyPieceBytes(piece, output, length, size - length, at + length)) return false;
+      length = size;
+    } else if (finished) {
+      return true;
+    }
+  }
+}
+
 int onlineCores() {
   const long n = sysconf(_SC_NPROCESSORS_ONLN);
   return n < 1 ? 1 : n > 64 ? 64 : static_cast<int>(n);
@@ -269,13 +297,38 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     printf("  Write error on %s: %s\n", outputPath, strerror(errno != 0 ? errno : EIO));
     return false;
   }
+  // Later shares are larger (weights 1, 1.25, 1.5, ...): a worker that
+  // ends before the next one leaves its core to the parent, which copies
+  // the next piece into place while that worker still writes it.
+  std::vector<uint64_t> bounds(static_cast<size_t>(workers) + 1, 0);
+  {
+    const uint64_t total = 4 * static_cast<uint64_t>(workers) +
+                           static_cast<uint64_t>(workers) * (workers - 1) / 2;
+    uint64_t weight = 0;
+    for (int k = 0; k < workers; k++) {
+      weight += 4 + static_cast<uint64_t>(k);
+      bounds[static_cast<size_t>(k) + 1] = blocks * weight / total;
+    }
+  }
+  // The pieces are made here, before any worker starts: a worker writes
+  // its own, the parent reads it through the same file.
+  std::vector<FILE*> pieces(static_cast<size_t>(workers), nullptr);
   std::vector<pid_t> pids(static_cast<size_t>(workers), -1);
   std::vector<int> results(static_cast<size_t>(workers), -1);
   bool ok = true;
+  for (int k = 1; k < workers && ok; k++) {
+    const std::string piece = piecePath(outputPath, k);
+    pieces[static_cast<size_t>(k)] = createOutputFile(ctx, piece.c_str(), "wb+");
+    if (pieces[static_cast<size_t>(k)] == nullptr) {
+      printf("  Cannot create %s: %s\n", piece.c_str(), strerror(errno != 0 ? errno : EEXIST));
+      ok = false;
+    }
+  }
   for (int k = 0; k < workers && ok; k++) {
+    const size_t i = static_cast<size_t>(k);
     BlockShare share;
-    share.begin = blocks * static_cast<uint64_t>(k) / static_cast<uint64_t>(workers);
-    share.end = blocks * static_cast<uint64_t>(k + 1) / static_cast<uint64_t>(workers);
+    share.begin = bounds[i];
+    share.end = bounds[i + 1];
     int pipeFds[2];
     if (pipe(pipeFds) != 0) {
       ok = false;
@@ -284,7 +337,7 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     const pid_t pid = fork();
     if (pid == 0) {
       close(pipeFds[0]);
-      runWorker(ctx, k == 0 ? out : nullptr, piecePath(outputPath, k), share, pipeFds[1],
+      runWorker(ctx, k == 0 ? out : pieces[i], out, piecePath(outputPath, k), share, pipeFds[1],
                 listName, seg, deleted, committed, scanFile, scanBlock);
     }
     close(pipeFds[1]);
@@ -293,18 +346,32 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
       ok = false;
       break;
     }
-    pids[static_cast<size_t>(k)] = pid;
-    results[static_cast<size_t>(k)] = pipeFds[0];
+    pids[i] = pid;
+    results[i] = pipeFds[0];
   }
 
-  // Each worker's counts (read before waiting, so that none blocks on its
-  // pipe), then its end.
+  // In order: the first worker's share ends where the output ends once it
+  // is done; each later piece is copied in after the one before it while its
+  // worker goes on, then its counts come and its worker is waited for.
+  // After a failure the workers are only waited for.
   std::vector<WorkerResult> got(static_cast<size_t>(workers));
+  uint64_t end = static_cast<uint64_t>(start);
   for (int k = 0; k < workers; k++) {
     const size_t i = static_cast<size_t>(k);
     if (results[i] >= 0) {
+      uint64_t length = 0;
+      if (k > 0 && ok && !followPiece(fileno(pieces[i]), results[i], fileno(out), end, length)) {
+        printf("  Write error on %s: %s\n", outputPath, strerror(errno != 0 ? errno : EIO));
+        ok = false;
+      }
       if (!readAll(results[i], &got[i], sizeof got[i])) ok = false;
       close(results[i]);
+      if (k == 0) {
+        struct stat st;
+        if (fstat(fileno(out), &st) == 0) length = static_cast<uint64_t>(st.st_size) - end;
+        else ok = false;
+      }
+      end += length;
     }
     if (pids[i] > 0) {
       int status = 0;
@@ -324,18 +391,15 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     const std::string piece = piecePath(outputPath, k);
     if (ok) {
       replayMessages(ctx, piece + ".out");
-      if (k > 0 && !appendPiece(out, piece)) {
-        printf("  Write error on %s: %s\n", outputPath, strerror(errno != 0 ? errno : EIO));
-        ok = false;
-      }
       addResult(ctx, got[static_cast<size_t>(k)]);
     }
+    if (pieces[static_cast<size_t>(k)] != nullptr) fclose(pieces[static_cast<size_t>(k)]);
     // Only what a worker made is removed, never an input of the session.
     for (const std::string& made : {piece, piece + ".out"})
       if (!isSessionInput(ctx, made.c_str())) unlink(made.c_str());
   }
   if (!ok && ftruncate(fileno(out), start) != 0)
     printf("  Cannot cut %s back to its size before the segment: %s\n", outputPath, strerror(errno));
-  fseeko(out, 0, SEEK_END);
+  fseeko(out, ok ? static_cast<off_t>(end) : start, SEEK_SET);
   return ok;
 }

@@ -8,10 +8,15 @@
 
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/demo_fixture.h"
+#include "unload/unload_parallel.h"
 
 namespace {
 
@@ -96,6 +101,35 @@ TEST(ParallelUnload, AWorkerThatCannotWriteFailsTheUnloadAndLeavesNoRows) {
   EXPECT_NE(std::string::npos, out.find("Unload failed after 0 rows")) << out;
   EXPECT_EQ(std::string::npos, out.find("Sucessfully")) << out;
   EXPECT_EQ("", d.dir.read("notes.txt"));
+}
+
+// The parent copies a piece into place while its worker still writes it:
+// each part lands after the ones before, the whole piece once the worker
+// says it is done.
+TEST(ParallelUnload, APieceIsCopiedIntoPlaceWhileItIsWritten) {
+  TempDir dir;
+  const int out = open(dir.file("out").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  const int piece = open(dir.file("piece").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644);
+  int done[2];
+  ASSERT_TRUE(out >= 0 && piece >= 0 && pipe(done) == 0);
+  ASSERT_EQ(4, write(out, "HEAD", 4));
+  std::string written;
+  std::thread worker([&] {
+    for (int c = 0; c < 4; c++) {
+      const std::string part(1000 + c, static_cast<char>('a' + c));
+      EXPECT_EQ(static_cast<ssize_t>(part.size()), write(piece, part.data(), part.size()));
+      written += part;
+      usleep(20000);
+    }
+    EXPECT_EQ(1, write(done[1], "x", 1));
+  });
+  uint64_t length = 0;
+  const bool copied = followPiece(piece, done[0], out, 4, length);
+  worker.join();
+  EXPECT_TRUE(copied);
+  EXPECT_EQ(written.size(), length);
+  EXPECT_EQ("HEAD" + written, dir.read("out"));
+  for (int fd : {out, piece, done[0], done[1]}) close(fd);
 }
 
 }  // namespace

@@ -373,6 +373,7 @@ TEST(UnloadTable, UsageText) {
       "  UNLOAD OBJECT objd [LIMIT rows] [CLUSTER clusterid] [LOB colid.fid.blockid]\n"
       "         [FILE rfn] [BLOCK blockid] [COLUMN coltype | LIKE user.tablename]\n"
       "         [TO filename]\n"
+      "  UNLOAD USER user|* [TO directory] [PARALLEL n]\n"
       "  Note: \n"
       "     coltype -- SKIP CHAR VARCHAR VARCHAR2 LONG DATE VARRAY/NARRAY \n"
       "             -- NUMBER RAW LONGRAW TIMESTAMP TIMESTAMPTZ\n"

@@ -237,6 +237,10 @@ bool followPiece(int piece, int result, int output, uint64_t at, uint64_t& lengt
     const uint64_t size = static_cast<uint64_t>(st.st_size);
     if (size > length) {
       if (!copyPieceBytes(piece, output, length, size - length, at + length)) return false;
+      // What is copied is freed now, while the worker still runs, rather
+      // than all at once when the piece goes (where the file system can).
+      fallocate(piece, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(length),
+                static_cast<off_t>(size - length));
       length = size;
     } else if (finished) {
       return true;
@@ -348,6 +352,13 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     }
     pids[i] = pid;
     results[i] = pipeFds[0];
+  }
+  // Every worker has its piece open: the names can go now, so that no piece
+  // is left behind whatever becomes of this process.
+  for (int k = 1; k < workers; k++) {
+    const std::string piece = piecePath(outputPath, k);
+    if (pieces[static_cast<size_t>(k)] != nullptr && !isSessionInput(ctx, piece.c_str()))
+      unlink(piece.c_str());
   }
 
   // In order: the first worker's share ends where the output ends once it

@@ -90,17 +90,20 @@ TEST(ParallelUnload, SameOnADamagedDatabase) {
   expectSameAsSerial(d, "SET BLOCK_CHECK 1\nSET VERBOSE 1\n");
 }
 
-// A worker that cannot write its piece (a directory stands where the piece
-// would go) fails the whole unload, and the output keeps nothing of the
-// segment, though the first worker writes into it directly.
+// A piece that cannot be made, or a second worker that cannot start (its
+// message file blocked) after the first has written its rows straight into
+// the output, fails the whole unload, and the output keeps nothing of the
+// segment.
 TEST(ParallelUnload, AWorkerThatCannotWriteFailsTheUnloadAndLeavesNoRows) {
-  Demo d;
-  ASSERT_EQ(0, mkdir(d.dir.file("notes.txt.part1").c_str(), 0755));
-  const std::string out = session(d, "UNLOAD TABLE SCOTT.NOTES TO notes.txt PARALLEL 2;\n");
-  EXPECT_NE(std::string::npos, out.find("A worker of the parallel unload failed")) << out;
-  EXPECT_NE(std::string::npos, out.find("Unload failed after 0 rows")) << out;
-  EXPECT_EQ(std::string::npos, out.find("Sucessfully")) << out;
-  EXPECT_EQ("", d.dir.read("notes.txt"));
+  for (const char* blocked : {"notes.txt.part1", "notes.txt.part1.out"}) {
+    Demo d;
+    ASSERT_EQ(0, mkdir(d.dir.file(blocked).c_str(), 0755));
+    const std::string out = session(d, "UNLOAD TABLE SCOTT.NOTES TO notes.txt PARALLEL 2;\n");
+    EXPECT_NE(std::string::npos, out.find("A worker of the parallel unload failed")) << out;
+    EXPECT_NE(std::string::npos, out.find("Unload failed after 0 rows")) << out;
+    EXPECT_EQ(std::string::npos, out.find("Sucessfully")) << out;
+    EXPECT_EQ("", d.dir.read("notes.txt")) << blocked;
+  }
 }
 
 // The parent copies a piece into place while its worker still writes it:

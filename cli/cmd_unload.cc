@@ -437,6 +437,7 @@ TableUnloadResult unloadTable(ZUTState& st, const UnloadArgs& args) {
                    segments.end());
   if (segments.empty() && !args.truncated) {
     st.commandFailed = true;
+    result.noSegment = true;
     return result;
   }
   std::vector<uint32_t> previous;

@@ -142,10 +142,14 @@ void writeManifestLine(FILE* out, const std::vector<std::string>& fields) {
 }
 
 // ok: every row written and every block read; incomplete: written, but
-// blocks could not be read and their rows are missing; failed: not found,
-// no segment, or a write failed; cancelled: Ctrl-C.
+// blocks could not be read and their rows are missing; no segment: the
+// dictionary gives the table none, so there is nothing to read (a table
+// never filled has none; a damaged TAB$ entry looks the same, and SCAN
+// ORPHANS lists data no table owns); failed: not found, or a write failed;
+// cancelled: Ctrl-C.
 const char* statusOf(const TableUnloadResult& r) {
   if (r.cancelled) return "cancelled";
+  if (r.noSegment) return "no segment";
   if (!r.written) return "failed";
   return r.unreadableBlocks != 0 ? "incomplete" : "ok";
 }
@@ -213,7 +217,7 @@ void unloadUser(ZUTState& st, const UnloadArgs& args) {
 
   const char* ext = st.ctx.outputStyle == 1 ? ".dmp" : st.ctx.outputStyle == 2 ? ".csv" : ".txt";
   std::set<std::string> stems;
-  size_t done = 0, complete = 0;
+  size_t done = 0, complete = 0, withoutSegment = 0;
   uint64_t rows = 0;
   bool cancelled = false;
   for (const TableToUnload& t : tables) {
@@ -238,10 +242,15 @@ void unloadUser(ZUTState& st, const UnloadArgs& args) {
                                  std::to_string(r.unreadableBlocks), std::to_string(r.warnings),
                                  std::string(one->fileName + dir.size() + 1), seconds,
                                  statusOf(r)});
-    if (!r.written && !r.cancelled) printf("  %s failed; the next table goes on.\n", one->table);
+    if (r.noSegment) {
+      printf("  %s has no segment in the dictionary files; nothing to unload.\n", one->table);
+      withoutSegment++;
+    } else if (!r.written && !r.cancelled) {
+      printf("  %s failed; the next table goes on.\n", one->table);
+    }
     done++;
     rows += r.rows;
-    if (r.written && r.unreadableBlocks == 0) complete++;
+    if ((r.written && r.unreadableBlocks == 0) || r.noSegment) complete++;
     if (r.cancelled || takeCancel()) {
       cancelled = true;
       break;
@@ -257,6 +266,11 @@ void unloadUser(ZUTState& st, const UnloadArgs& args) {
   else if (complete != tables.size())
     printf("Unload incomplete: %zu of %zu tables failed or are missing rows; see %s\n",
            tables.size() - complete, tables.size(), manifestName.c_str());
+  else if (withoutSegment != 0)
+    printf("Sucessfully unload %zu tables, %llu rows (%zu of them without a segment; if one "
+           "should hold rows, SCAN ORPHANS finds them); manifest %s\n",
+           tables.size(), static_cast<unsigned long long>(rows), withoutSegment,
+           manifestName.c_str());
   else
     printf("Sucessfully unload %zu tables, %llu rows; manifest %s\n", tables.size(),
            static_cast<unsigned long long>(rows), manifestName.c_str());

@@ -17,6 +17,9 @@ struct TableUnloadResult {
   uint64_t warnings = 0;   // warning lines the unload wrote at its end
   bool written = false;    // every row went out, and the scripts with them
   bool cancelled = false;  // Ctrl-C stopped it
+  // The dictionary files give it no segment: created and never filled
+  // (deferred segment creation), or its TAB$ entry is damaged.
+  bool noSegment = false;
 };
 
 // The table args.table as UNLOAD TABLE unloads it, from a cleared

@@ -218,4 +218,25 @@ TEST(LostTables, RecycleBinTableListedDescribedAndUnloadedByItsBinName) {
   EXPECT_NE(std::string::npos, s.dir.read("DEPT_HIST_syntax.sql").find("DEPT_HIST"));
 }
 
+// UNLOAD USER over the same owner: the table that was never filled has no
+// segment; it is said and listed as such, and is no failure.
+TEST(LostTables, UnloadUserSaysWhichTableHasNoSegment) {
+  LostSetup s;
+  s.prepare();
+  const std::string out = s.run("UNLOAD USER SCOTT TO out;\n");
+  EXPECT_NE(std::string::npos,
+            out.find("  SCOTT.STAFF_ARCHIVE has no segment in the dictionary files; nothing to "
+                     "unload.\n"))
+      << out;
+  EXPECT_NE(std::string::npos,
+            out.find("Sucessfully unload 4 tables, " +
+                     std::to_string(s.db.newRows.size() + s.db.binRows.size()) +
+                     " rows (1 of them without a segment;"))
+      << out;
+  EXPECT_NE(std::string::npos,
+            s.dir.read("out/manifest.csv").find("SCOTT,STAFF_ARCHIVE,,0,0,0,SCOTT.STAFF_ARCHIVE.txt,"))
+      << s.dir.read("out/manifest.csv");
+  EXPECT_NE(std::string::npos, s.dir.read("out/manifest.csv").find(",no segment\r\n"));
+}
+
 }  // namespace

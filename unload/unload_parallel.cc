@@ -88,7 +88,7 @@ bool pwriteAll(int fd, const char* data, size_t n, uint64_t at) {
 // first worker, else its piece; the parent made both and flushed the
 // output), its messages into its own file, its counts through the pipe.
 // Never returns.
-[[noreturn]] void runWorker(SessionContext& ctx, FILE* out, FILE* direct, const std::string& piece,
+[[noreturn]] void runWorker(SessionContext& ctx, FILE* out, bool intoOutput, const std::string& piece,
                             const BlockShare& share, int resultFd, const char* listName,
                             const UnloadSegment& s, int deleted, int committed, uint16_t scanFile,
                             uint32_t scanBlock) {
@@ -99,7 +99,7 @@ bool pwriteAll(int fd, const char* data, size_t n, uint64_t at) {
   fclose(messages);
   // A piece is fresh; the output keeps the buffer it was written with.
   std::vector<char> buffer;
-  if (out != direct) {
+  if (!intoOutput) {
     buffer.resize(kPieceBufferSize);
     setvbuf(out, buffer.data(), _IOFBF, buffer.size());
   }
@@ -341,7 +341,7 @@ bool unloadSegmentParallel(FILE* out, const char* outputPath, SessionContext& ct
     const pid_t pid = fork();
     if (pid == 0) {
       close(pipeFds[0]);
-      runWorker(ctx, k == 0 ? out : pieces[i], out, piecePath(outputPath, k), share, pipeFds[1],
+      runWorker(ctx, k == 0 ? out : pieces[i], k == 0, piecePath(outputPath, k), share, pipeFds[1],
                 listName, seg, deleted, committed, scanFile, scanBlock);
     }
     close(pipeFds[1]);
